@@ -150,6 +150,7 @@ class MapFileTest : public testsupport::SecurityStateTest {};
 
 TEST_F(MapFileTest, HandWrittenFixtureDecodes) {
   SecurityData data;
+  EXPECT_EQ(data.GetMapPath(), "../config.map");
   data.SetMapPath(testsupport::DataFile("sections_crlf.map"));
   data.ReadUsersSection();
   data.LoadUsers();
