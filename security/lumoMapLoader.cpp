@@ -49,7 +49,7 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Reads one line at a time, never holding more than one line past the limit.
+// Reads one line at a time and never holds more than the limit plus a CR.
 class LineReader {
  public:
   LineReader(const std::string& path, int openFailureLine) {
@@ -74,7 +74,7 @@ class LineReader {
       if (line.size() > lumoMapLoader::MaxLineLength) return Stop();
       line.push_back(static_cast<char>(c));
     }
-    if (std::ferror(file_.get())) Fail(openFailureLine_);  // e.g. a directory
+    if (std::ferror(file_.get())) Fail(openFailureLine_);  // the file could not be read
     if (!any) return Stop();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > lumoMapLoader::MaxLineLength) return Stop();
