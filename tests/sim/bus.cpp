@@ -224,35 +224,38 @@ void Bus::Consume(std::vector<std::uint8_t>& in, bool quiet) {
     g.tick = platform::GetTickCount();
     Record(std::move(g));
   };
-  while (!in.empty() && !stopping_) {
+  std::size_t pos = 0;
+  while (pos < in.size() && !stopping_) {
     Frame frame;
     std::size_t used = 0;
-    const DecodeResult r = Decode(in, frame, used);
+    const DecodeResult r = Decode(in.data() + pos, in.size() - pos, frame, used);
     if (r == DecodeResult::NeedMore) {
-      if (!quiet) return;
+      if (!quiet) break;
       flushGarbage();
       Request partial;
       partial.status = RequestStatus::Incomplete;
-      partial.raw.swap(in);
+      partial.raw.assign(in.begin() + std::ptrdiff_t(pos), in.end());
       partial.tick = platform::GetTickCount();
+      pos = in.size();
       Record(std::move(partial));
-      return;
+      break;
     }
     if (r == DecodeResult::BadHeader) {
       // Slide by one byte until a valid header starts.
-      garbage_.push_back(in.front());
-      in.erase(in.begin());
+      garbage_.push_back(in[pos++]);
+      if (garbage_.size() >= 4096) flushGarbage();
       continue;
     }
     flushGarbage();
     Request request;
     request.status = r == DecodeResult::Ok ? RequestStatus::Ok : RequestStatus::BadDataChecksum;
     request.frame = frame;
-    request.raw.assign(in.begin(), in.begin() + std::ptrdiff_t(used));
+    request.raw.assign(in.begin() + std::ptrdiff_t(pos), in.begin() + std::ptrdiff_t(pos + used));
     request.tick = platform::GetTickCount();
-    in.erase(in.begin(), in.begin() + std::ptrdiff_t(used));
+    pos += used;
     Serve(std::move(request), r == DecodeResult::Ok);
   }
+  in.erase(in.begin(), in.begin() + std::ptrdiff_t(pos));
   if (quiet) flushGarbage();
 }
 

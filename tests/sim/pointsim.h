@@ -121,16 +121,22 @@ float ReadF32(const Bytes& b, std::size_t at);
 // ---------------------------------------------------------------------------
 // Faults
 
+// A fault spoils the answers to the requests it matches (reads and writes of its
+// variable alike), `times` of them or for ever. Several faults may hit one
+// request: no answer wins, then an error answer replaces the normal one, then the
+// answer is altered. A point that stays silent or answers with an error leaves
+// its variables as they were; the other faults spoil only the answer. A value of
+// 0 selects the default named below.
 enum class FaultKind {
   NoAnswer,              // stays silent
   ErrorAnswer,           // error answer (kind 3) with code `value`
   BadHeaderChecksum,     // answer with its header checksum spoiled
-  BadDataChecksum,       // answer with its data checksum spoiled (answers with a data block)
+  BadDataChecksum,       // answer with its data checksum spoiled (only answers with a data block)
   TruncatedHeader,       // only the first `value` header bytes are sent (default 7)
-  TruncatedData,         // header and the first `value` bytes of block + checksum (-1: half)
+  TruncatedData,         // header and the first `value` bytes of block + checksum (default half)
   LengthTooLarge,        // the header announces `value` bytes more than are sent (default 4)
   Delay,                 // answer `value` ms later
-  ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times
+  ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times (other frames: no effect)
   WrongType,             // the answer carries data type `value`, the value bytes unchanged
 };
 
