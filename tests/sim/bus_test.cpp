@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -29,6 +30,7 @@ class Line {
     if (fd_ >= 0) close(fd_);
   }
   bool Ok() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
 
   void Send(const Bytes& b) { ASSERT_EQ(write(fd_, b.data(), b.size()), ssize_t(b.size())); }
   void Send(const Frame& f) { Send(pointsim::Encode(f)); }
@@ -327,6 +329,18 @@ TEST_F(BusTest, PacingSendsAtTheLineRate) {
   const Frame a = line_.Ask(pointsim::ReadRequest(P, 3, type::Text));
   EXPECT_EQ(a.data.size(), 73u);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+}
+
+// Pacing that follows the line: what the code under test sets on its side decides.
+TEST_F(BusTest, PacingFollowsTheLineSettings) {
+  bus_.SetPacing(true, pointsim::LineSettings{pointsim::LineSettings::FromLine});
+  termios t{};
+  ASSERT_EQ(tcgetattr(line_.Fd(), &t), 0);
+  cfsetspeed(&t, B4800);
+  ASSERT_EQ(tcsetattr(line_.Fd(), TCSANOW, &t), 0);
+  const auto start = Clock::now();
+  line_.Ask(pointsim::ReadRequest(P, 3, type::Text));  // 91 bytes, 10 bits each: about 190 ms
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(185));
 }
 
 TEST(BusLines, TwoPointsShareOneLine) {

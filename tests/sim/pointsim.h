@@ -293,7 +293,10 @@ class Point {
 
 // Line settings for pacing: the parity letters of the tool ('N', 'E', 'F', 'G',
 // 'H'), 5..8 data bits, stop-bits code 0 (one), 1 (one and a half), 2 (two).
+// A baud of 0 takes all four from the slave side's settings at each answer, so
+// the pacing follows whatever the code under test set the line to.
 struct LineSettings {
+  static constexpr int FromLine = 0;
   int baud = 9600;
   char parity = 'N';
   int dataBits = 8;
@@ -354,6 +357,7 @@ class Bus {
   void Serve(Request request, bool dataChecksumOk);
   void Record(Request request);
   bool SendPaced(const Bytes& bytes);
+  LineSettings CurrentLine() const;
   bool WriteAll(const std::uint8_t* p, std::size_t n);
   bool Pause(int ms);  // false when stopping
 
@@ -372,6 +376,7 @@ class Bus {
   std::vector<Request> requests_;
   std::function<void(const Request&)> observer_;
   Bytes garbage_;
+  int slaveProbe_ = -1;  // the slave side, only to read its line settings
 };
 
 }  // namespace pointsim
