@@ -291,8 +291,10 @@ TEST_F(BusTest, FaultsSpoilTheAnswerAsNamed) {
        }},
       {"cut header", Fault::Make(FaultKind::TruncatedHeader, 9, 24, 1),
        [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 9)); }},
-      {"cut data", Fault::Make(FaultKind::TruncatedData, 0, 24, 1),
+      {"cut data", Fault::Make(FaultKind::TruncatedData, 3, 24, 1),
        [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 14 + 3)); }},
+      {"header alone", Fault::Make(FaultKind::TruncatedData, 0, 24, 1),
+       [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 14)); }},
       {"long length", Fault::Make(FaultKind::LengthTooLarge, 6, 24, 1),
        [&](const Bytes& b) {
          Frame f;

@@ -125,15 +125,15 @@ float ReadF32(const Bytes& b, std::size_t at);
 // variable alike), `times` of them or for ever. Several faults may hit one
 // request: no answer wins, then an error answer replaces the normal one, then the
 // answer is altered. A point that stays silent or answers with an error leaves
-// its variables as they were; the other faults spoil only the answer. A value of
-// 0 selects the default named below.
+// its variables as they were; the other faults spoil only the answer. Where a
+// default is named below, a value of 0 selects it.
 enum class FaultKind {
   NoAnswer,              // stays silent
   ErrorAnswer,           // error answer (kind 3) with code `value`
   BadHeaderChecksum,     // answer with its header checksum spoiled
   BadDataChecksum,       // answer with its data checksum spoiled (only answers with a data block)
   TruncatedHeader,       // only the first `value` header bytes are sent (default 7)
-  TruncatedData,         // header and the first `value` bytes of block + checksum (default half)
+  TruncatedData,         // the header and the first `value` bytes of block + checksum (0: header alone)
   LengthTooLarge,        // the header announces `value` bytes more than are sent (default 4)
   Delay,                 // answer `value` ms later
   ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times (other frames: no effect)
