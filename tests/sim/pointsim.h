@@ -187,12 +187,21 @@ struct StatusRow {
 // Error answers are kind 3, type 1, data {id, code}.
 //
 // Variables with a side effect: 8 (reading clears the list and status bit 10),
-// 9/15 (current measure status bytes follow the status word), 21 (current
-// algorithm; copies that algorithm into 16, 17, 19, 20), 24 (status word),
-// 25 (restart: zeroes the measuring time), 29 (new address, type 33),
+// 15 (its status bytes follow the status word), 21 (current algorithm, 1-based;
+// copies that algorithm into 16, 17, 19, 20), 24 (status word), 25 (restart:
+// zeroes the measuring time), 29 (new address, type 33; the answer already
+// comes from the new address),
 // 248 (read: busy flag; written: 72-byte block or a text), 249/250/251 (status
 // flag table), 252, 253 (writing 0 clears the records), 254 (query: makes the
 // busy flag read 1 for SetQueryBusyReads reads).
+//
+// The default point: name "KALVO-SIM", code 7, firmware "1.00", factory number
+// "SN-000123", volume 5, language 9 of {9, 25, 34}, unit "°C"; algorithms
+// 0 "Temperature" °C 21.5 and 1 "Pressure" kPa 101.3, current 1; parameters
+// 0 "Averaging" (type 1) 10, 1 "Label" (3) "ABC", 2 "Range" (13) 5000,
+// 3 "Threshold" (25) 100.5, 4 "Location" (29) "Room 12", 5 "Master address"
+// (33) 10.20.30; status 0; 12 status flag rows; 17 records; not busy; the
+// record of 03.08.2012 14:05:09 (A 1, B 2, N2 30, F1 120, N1 60, F2 15.5).
 class Point {
  public:
   explicit Point(const Address& address);  // populated as the default point
