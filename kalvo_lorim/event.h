@@ -6,6 +6,7 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
+#include "kalvo_lorim/error.h"
 #include "kalvo_lorim/measure.h"
 #include "kalvo_lorim/types.h"
 
@@ -73,6 +74,10 @@ class EventLogLine {
 };
 
 namespace kalvo_lorim {
+
+// Also reachable through the library's namespace.
+namespace EventKind = ::EventKind;
+using ::EventLogLine;
 
 class Event {
  public:

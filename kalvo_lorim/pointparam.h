@@ -82,6 +82,11 @@ class DeviceLanguageNames {
 
 namespace kalvo_lorim {
 
+// Also reachable through the library's namespace.
+using ::DeviceLanguageNames;
+using ::PointParam;
+using ::StatusFlagTable;
+
 class PointParams {
  public:
   PointParams();

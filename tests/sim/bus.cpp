@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,12 +31,14 @@ double LineSettings::BitsPerByte() const {
 
 Bus::Bus() {
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe for the bus thread");
+  slaveProbe_ = open(pty_.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
 Bus::~Bus() {
   Stop();
   close(wake_[0]);
   close(wake_[1]);
+  if (slaveProbe_ >= 0) close(slaveProbe_);
 }
 
 Point& Bus::AddPoint(const Address& address) {
@@ -160,6 +163,31 @@ bool Bus::WriteAll(const std::uint8_t* p, std::size_t n) {
   return true;
 }
 
+LineSettings Bus::CurrentLine() const {
+  LineSettings line;
+  termios t{};
+  if (slaveProbe_ < 0 || tcgetattr(slaveProbe_, &t) != 0) return line;
+  static const std::pair<speed_t, int> rates[] = {
+      {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},         {B150, 150},
+      {B200, 200},       {B300, 300},       {B600, 600},       {B1200, 1200},       {B1800, 1800},
+      {B2400, 2400},     {B4800, 4800},     {B9600, 9600},     {B19200, 19200},     {B38400, 38400},
+      {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800},   {B500000, 500000},
+      {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B2000000, 2000000}, {B4000000, 4000000},
+  };
+  const speed_t speed = cfgetospeed(&t);
+  for (const auto& r : rates)
+    if (r.first == speed) line.baud = r.second;
+  line.parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 'F' : 'E') : 'N';
+  switch (t.c_cflag & CSIZE) {
+    case CS5: line.dataBits = 5; break;
+    case CS6: line.dataBits = 6; break;
+    case CS7: line.dataBits = 7; break;
+    default: line.dataBits = 8; break;
+  }
+  line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
+  return line;
+}
+
 bool Bus::SendPaced(const Bytes& bytes) {
   bool pacing;
   LineSettings line;
@@ -168,6 +196,7 @@ bool Bus::SendPaced(const Bytes& bytes) {
     pacing = pacing_;
     line = line_;
   }
+  if (pacing && line.baud == LineSettings::FromLine) line = CurrentLine();
   if (!pacing || line.baud <= 0) return WriteAll(bytes.data(), bytes.size());
 
   // Each byte leaves when its last bit would have been on the wire.

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -29,6 +30,7 @@ class Line {
     if (fd_ >= 0) close(fd_);
   }
   bool Ok() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
 
   void Send(const Bytes& b) { ASSERT_EQ(write(fd_, b.data(), b.size()), ssize_t(b.size())); }
   void Send(const Frame& f) { Send(pointsim::Encode(f)); }
@@ -149,6 +151,33 @@ TEST_F(BusTest, ReadsAnswerWithTheVariablesOwnType) {
   EXPECT_EQ(line_.Ask(pointsim::IdentifyRequest(P)).kind, kind::Identify);
 }
 
+// A full parameter read must succeed on the default point: every variable the
+// tool reads is there, with the type the tool expects of it.
+TEST_F(BusTest, DefaultPointAnswersEveryVariableWithItsType) {
+  const std::pair<std::uint8_t, std::uint8_t> vars[] = {
+      {3, type::Text},   {4, type::Text},   {6, type::Byte},   {7, type::Byte},    {8, type::Byte},
+      {9, type::Byte},   {10, type::Long},  {11, type::Text},  {12, type::Date},   {13, type::Date},
+      {14, type::Byte},  {15, type::Byte},  {16, type::Float}, {17, type::Text},   {18, type::Text},
+      {19, type::Long},  {20, type::Byte},  {21, type::Byte},  {22, type::Byte},   {23, type::Byte},
+      {24, type::Word},  {27, type::Text},  {28, type::Byte},  {30, type::Text},   {31, type::Date},
+      {32, type::Text},  {33, type::Text},  {34, type::Float}, {35, type::Long},   {36, type::Byte},
+      {37, type::Text},  {38, type::Text},  {39, type::Float}, {40, type::Long},   {41, type::Byte},
+      {112, type::Text}, {113, type::Byte}, {114, type::Text}, {115, type::Text8}, {116, type::Text},
+      {117, type::ShortFloat}, {118, type::Text}, {119, type::Float}, {120, type::Text},
+      {121, type::Text}, {122, type::Text}, {123, type::Addr}, {248, type::Byte}, {249, type::Byte},
+      {250, type::Byte}, {251, type::Text}, {252, type::Text}, {253, type::Word}, {254, type::Text},
+  };
+  for (const auto& v : vars) {
+    const Frame a = line_.Ask(pointsim::ReadRequest(P, v.first, type::Byte));
+    EXPECT_EQ(a.kind, kind::Read) << int(v.first);
+    EXPECT_EQ(a.type, v.second) << int(v.first);
+    ASSERT_FALSE(a.data.empty());
+    EXPECT_EQ(a.data[0], v.first);
+  }
+  EXPECT_EQ(point_->GetByte(22), 2);
+  EXPECT_EQ(point_->GetByte(23), 6);
+}
+
 TEST_F(BusTest, WritesChangeThePointAsADeviceWould) {
   auto write = [&](std::uint8_t id, std::uint8_t t, const Bytes& v) {
     return line_.Ask(pointsim::WriteRequest(P, id, t, v));
@@ -262,8 +291,10 @@ TEST_F(BusTest, FaultsSpoilTheAnswerAsNamed) {
        }},
       {"cut header", Fault::Make(FaultKind::TruncatedHeader, 9, 24, 1),
        [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 9)); }},
-      {"cut data", Fault::Make(FaultKind::TruncatedData, 0, 24, 1),
+      {"cut data", Fault::Make(FaultKind::TruncatedData, 3, 24, 1),
        [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 14 + 3)); }},
+      {"header alone", Fault::Make(FaultKind::TruncatedData, 0, 24, 1),
+       [&](const Bytes& b) { EXPECT_EQ(b, Bytes(good.begin(), good.begin() + 14)); }},
       {"long length", Fault::Make(FaultKind::LengthTooLarge, 6, 24, 1),
        [&](const Bytes& b) {
          Frame f;
@@ -327,6 +358,18 @@ TEST_F(BusTest, PacingSendsAtTheLineRate) {
   const Frame a = line_.Ask(pointsim::ReadRequest(P, 3, type::Text));
   EXPECT_EQ(a.data.size(), 73u);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+}
+
+// Pacing that follows the line: what the code under test sets on its side decides.
+TEST_F(BusTest, PacingFollowsTheLineSettings) {
+  bus_.SetPacing(true, pointsim::LineSettings{pointsim::LineSettings::FromLine});
+  termios t{};
+  ASSERT_EQ(tcgetattr(line_.Fd(), &t), 0);
+  cfsetspeed(&t, B4800);
+  ASSERT_EQ(tcsetattr(line_.Fd(), TCSANOW, &t), 0);
+  const auto start = Clock::now();
+  line_.Ask(pointsim::ReadRequest(P, 3, type::Text));  // 91 bytes, 10 bits each: about 190 ms
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(185));
 }
 
 TEST(BusLines, TwoPointsShareOneLine) {

@@ -29,8 +29,9 @@ void Usage(FILE* out) {
                "                     noanswer error headersum datasum cutheader cutdata\n"
                "                     longlength delay extraidentify wrongtype\n"
                "  --pace             send answers at the line's byte rate\n"
-               "  --baud N           line rate for --pace (default 9600)\n"
-               "  --parity N|E|F|G|H parity for --pace (default N)\n"
+               "  --baud N|line      line rate for --pace (default 9600); \"line\" follows the\n"
+               "                     rate, parity, data and stop bits the checker sets\n"
+               "  --parity N|E|F|G|H parity for --pace (default N; F is odd)\n"
                "  --databits N       data bits for --pace (default 8)\n"
                "  --stopbits 0|1|2   stop-bits code for --pace (default 0: one)\n"
                "  --turnaround MS    pause before each answer (default 0)\n"
@@ -139,7 +140,11 @@ int main(int argc, char** argv) {
       pace = true;
     } else if (opt == "--baud") {
       const char* v = value("a rate");
-      if (!ToInt(v, 50, 4000000, line.baud)) bad(v);
+      if (std::string(v) == "line") {
+        line.baud = pointsim::LineSettings::FromLine;
+      } else if (!ToInt(v, 50, 4000000, line.baud)) {
+        bad(v);
+      }
     } else if (opt == "--parity") {
       const std::string v = value("a letter");
       if (v.size() != 1 || std::string("NEFGH").find(v[0]) == std::string::npos) bad(v.c_str());

@@ -570,7 +570,7 @@ std::vector<Point::Answer> Point::Handle(const Frame& f, bool dataChecksumOk) {
   } else if (const Fault* d = find(FaultKind::TruncatedData)) {
     if (length > 0) {
       const std::size_t block = length + ChecksumSize;
-      const std::size_t keep = d->value > 0 ? std::size_t(d->value) : block / 2;
+      const std::size_t keep = d->value > 0 ? std::size_t(d->value) : 0;
       bytes.resize(HeaderSize + std::min(keep, block - 1));
     }
   }

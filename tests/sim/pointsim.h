@@ -125,15 +125,15 @@ float ReadF32(const Bytes& b, std::size_t at);
 // variable alike), `times` of them or for ever. Several faults may hit one
 // request: no answer wins, then an error answer replaces the normal one, then the
 // answer is altered. A point that stays silent or answers with an error leaves
-// its variables as they were; the other faults spoil only the answer. A value of
-// 0 selects the default named below.
+// its variables as they were; the other faults spoil only the answer. Where a
+// default is named below, a value of 0 selects it.
 enum class FaultKind {
   NoAnswer,              // stays silent
   ErrorAnswer,           // error answer (kind 3) with code `value`
   BadHeaderChecksum,     // answer with its header checksum spoiled
   BadDataChecksum,       // answer with its data checksum spoiled (only answers with a data block)
   TruncatedHeader,       // only the first `value` header bytes are sent (default 7)
-  TruncatedData,         // header and the first `value` bytes of block + checksum (default half)
+  TruncatedData,         // the header and the first `value` bytes of block + checksum (0: header alone)
   LengthTooLarge,        // the header announces `value` bytes more than are sent (default 4)
   Delay,                 // answer `value` ms later
   ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times (other frames: no effect)
@@ -187,12 +187,21 @@ struct StatusRow {
 // Error answers are kind 3, type 1, data {id, code}.
 //
 // Variables with a side effect: 8 (reading clears the list and status bit 10),
-// 9/15 (current measure status bytes follow the status word), 21 (current
-// algorithm; copies that algorithm into 16, 17, 19, 20), 24 (status word),
-// 25 (restart: zeroes the measuring time), 29 (new address, type 33),
+// 15 (its status bytes follow the status word), 21 (current algorithm, 1-based;
+// copies that algorithm into 16, 17, 19, 20), 24 (status word), 25 (restart:
+// zeroes the measuring time), 29 (new address, type 33; the answer already
+// comes from the new address),
 // 248 (read: busy flag; written: 72-byte block or a text), 249/250/251 (status
 // flag table), 252, 253 (writing 0 clears the records), 254 (query: makes the
 // busy flag read 1 for SetQueryBusyReads reads).
+//
+// The default point: name "KALVO-SIM", code 7, firmware "1.00", factory number
+// "SN-000123", volume 5, language 9 of {9, 25, 34}, unit "°C"; algorithms
+// 0 "Temperature" °C 21.5 and 1 "Pressure" kPa 101.3, current 1; parameters
+// 0 "Averaging" (type 1) 10, 1 "Label" (3) "ABC", 2 "Range" (13) 5000,
+// 3 "Threshold" (25) 100.5, 4 "Location" (29) "Room 12", 5 "Master address"
+// (33) 10.20.30; status 0; 12 status flag rows; 17 records; not busy; the
+// record of 03.08.2012 14:05:09 (A 1, B 2, N2 30, F1 120, N1 60, F2 15.5).
 class Point {
  public:
   explicit Point(const Address& address);  // populated as the default point
@@ -293,7 +302,10 @@ class Point {
 
 // Line settings for pacing: the parity letters of the tool ('N', 'E', 'F', 'G',
 // 'H'), 5..8 data bits, stop-bits code 0 (one), 1 (one and a half), 2 (two).
+// A baud of 0 takes all four from the slave side's settings at each answer, so
+// the pacing follows whatever the code under test set the line to.
 struct LineSettings {
+  static constexpr int FromLine = 0;
   int baud = 9600;
   char parity = 'N';
   int dataBits = 8;
@@ -354,6 +366,7 @@ class Bus {
   void Serve(Request request, bool dataChecksumOk);
   void Record(Request request);
   bool SendPaced(const Bytes& bytes);
+  LineSettings CurrentLine() const;
   bool WriteAll(const std::uint8_t* p, std::size_t n);
   bool Pause(int ms);  // false when stopping
 
@@ -372,6 +385,7 @@ class Bus {
   std::vector<Request> requests_;
   std::function<void(const Request&)> observer_;
   Bytes garbage_;
+  int slaveProbe_ = -1;  // the slave side, only to read its line settings
 };
 
 }  // namespace pointsim
