@@ -22,6 +22,16 @@ wxString Decode(const std::string& line) {
   return SecurityData::DecodeLine(SecurityData::DecodeSection({line}), 0);
 }
 
+// Tokens give UTF-16 units, so the decoded text holds only Unicode scalar values.
+void CheckDecoded(const wxString& decoded, const std::string& line) {
+  for (wxString::const_iterator it = decoded.begin(); it != decoded.end(); ++it) {
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      Fail("decoded text holds Unicode characters only", wxString::FromUTF8(line));
+    }
+  }
+}
+
 void CheckCoding(const wxString& text) {
   wxString expected;
   for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
@@ -81,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   // The input as a coded line.
   const wxString decoded = Decode(raw);
+  CheckDecoded(decoded, raw);
   CheckUser(decoded);
   CheckPoint(decoded);
 
