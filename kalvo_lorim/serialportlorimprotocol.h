@@ -2,18 +2,47 @@
 // The device bus protocol on a serial port, and the checked port
 // configuration it is built from.
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <wx/string.h>
+#include <wx/thread.h>
 
 #include "kalvo_lorim/pointparam.h"
 #include "kalvo_lorim/serialport.h"
 #include "kalvo_lorim/types.h"
 
 namespace kalvo_lorim {
+
+class PointsCollection;
+
+// Header byte 6 of a bus frame.
+enum class PacketKind : std::uint8_t {
+  ErrorAnswer = 3,
+  Identify = 4,
+  Read = 6,
+  Write = 8,
+};
+
+// Header byte 7 of a bus frame: how the value after the id byte is encoded.
+// The same codes are the type codes of point parameters, which add ByteParam.
+enum class DataType : std::uint8_t {
+  None = 0,        // identify frames
+  Byte = 1,        // one byte; in answers also a byte array
+  Text8 = 3,       // one character per byte; read only
+  Word = 5,        // unsigned 16-bit
+  Long = 11,       // unsigned 32-bit
+  ShortFloat = 13, // LSingle, see EncodeShortFloat
+  ByteParam = 17,  // a parameter whose value came as Byte; never on the bus
+  Float = 25,      // IEEE single
+  Text16 = 29,     // UTF-16LE with its 2-byte terminator
+  DateTime = 31,   // the 8 bytes of kalvo_lorim::DateTime
+  Address = 33,    // a, b, c
+};
 
 class SerialPortLorimProtocol : public SerialPort {
  public:
@@ -70,6 +99,116 @@ class SerialPortLorimProtocol : public SerialPort {
     int baudRate_ = 9600;
   };
 
+  static constexpr std::size_t HeaderSize = 14;
+  static constexpr std::size_t ChecksumSize = 4;
+  // Largest data block an answer may carry, and the receive area behind the header.
+  static constexpr std::size_t MaxAnswerDataLength = 32767;
+  static constexpr std::size_t ReceiveAreaSize = MaxAnswerDataLength + ChecksumSize;
+  // Room of a request's data block with its checksum.
+  static constexpr std::size_t RequestAreaSize = 32780;
+  // Longest text a write of type Text16 can carry, in UTF-16 units without terminator.
+  static constexpr std::size_t MaxTextUnits = (RequestAreaSize - ChecksumSize - 1 - 2) / 2;
+  // A request is sent at most this many times (the first and the repetitions).
+  static constexpr int Transmissions = 6;
+  static constexpr std::uint32_t FastReplyTimeout = 40;
+  static constexpr std::uint32_t SlowReplyTimeout = 200;
+  static constexpr std::uint32_t WaitForAnswerTime = 1000;
+  static constexpr std::uint32_t ScanTime = 9216;
+
+  explicit SerialPortLorimProtocol(const Configurator& configurator);
+  SerialPortLorimProtocol(const char* portName, bool slow);
+  SerialPortLorimProtocol(const char* portName, bool slow, int baudRate, int parity, int dataBits, int stopBits);
+  ~SerialPortLorimProtocol() override;
+
+  // The frame checksum: big-endian 16-bit words folded with a 5-bit rotation.
+  static std::uint32_t Checksum(const std::uint8_t* data, std::size_t count);
+
+  // Keeps a copy of the request and writes it: the header, then the data
+  // block with its checksum (`length` bytes) when there is one.
+  void SendFrame(const std::uint8_t (&header)[HeaderSize], const std::uint8_t* data, std::uint32_t length);
+  // Fills the receive area with a validated answer, sending the kept
+  // request again after each failure, 6 transmissions in all.
+  void ReceiveAnswer();
+  // Reads exactly n bytes within reply time-out + n ms; throws 0xF00 when
+  // nothing came, 0xF01 when part did.
+  void ReadExact(std::uint8_t* buffer, std::uint32_t count);
+  // Validates the answer in the receive area; throws 3, 7 or the point's code.
+  void CheckAnswer();
+
+  // One write exchange. The value is, by type: Byte a uint8_t, Word a
+  // uint16_t, Long a uint32_t, ShortFloat and Float a float, Text16 a
+  // terminated char16_t text, DateTime its 8 bytes (DateTime::ToBytes),
+  // Address an Address. Any other type throws 2 and sends nothing.
+  void WriteVariable(const kalvo_lorim::Address& address, DataType type, std::uint8_t id, const void* value);
+  // One read exchange; copies the value bytes, as the answer's data type
+  // says, into the destination of `size` bytes.
+  void ReadVariable(const kalvo_lorim::Address& address, DataType type, std::uint8_t id, void* destination,
+                    std::size_t size);
+  // As ReadVariable asking for Byte; reports the answered type and the
+  // copied byte count (both set before the copy).
+  void ReadVariableAnyType(const kalvo_lorim::Address& address, DataType& answeredType, std::uint8_t id,
+                           std::uint32_t& count, void* destination, std::size_t size);
+  void Identify(const kalvo_lorim::Address& address, kalvo_lorim::Address* answering = nullptr);
+  // Takes answers for about a second; true with the first answer's source.
+  bool WaitForAnswer(kalvo_lorim::Address& answering);
+  // Broadcasts an identify and adds a new point for every answer for 9216 ms.
+  void ScanBus(PointsCollection& collection);
+
+  static LSingle EncodeShortFloat(float value);
+  static float DecodeShortFloat(const LSingle& value);
+
+  // Read without a lock by the watchdog: a hint only.
+  std::uint32_t GetReadStartTick() const { return readStartTick_.load(std::memory_order_relaxed); }
+  bool IsReading() const { return reading_.load(std::memory_order_relaxed); }
+
+  void Pause(std::uint32_t milliseconds);
+
+  // The last answer.
+  const std::uint8_t* GetAnswerHeader() const { return answerHeader_; }
+  std::uint16_t GetAnswerDataLength() const;
+  const std::uint8_t* GetAnswerData() const { return answerData_; }
+  std::uint32_t GetReceivedLength() const { return receivedLength_; }
+  kalvo_lorim::Address GetAnswerSource() const;
+  DataType GetAnswerDataType() const { return static_cast<DataType>(answerHeader_[7]); }
+
+  kalvo_lorim::Address GetOwnAddress() const { return ownAddress_; }
+  std::uint32_t GetReplyTimeout() const { return replyTimeout_; }
+  std::uint32_t GetRetries() const { return retries_; }
+  bool HasKeptRequest() const { return keptValid_; }
+  // Held by the compound measure reads for the length of their exchanges.
+  wxCriticalSection& GetLock() { return lock_; }
+
+ private:
+  void Init(std::uint32_t replyTimeout, std::uint32_t retries);
+  void BuildHeader(std::uint8_t (&header)[HeaderSize], const kalvo_lorim::Address& destination, PacketKind kind,
+                   DataType type, std::uint16_t dataLength) const;
+  void SendKept();
+  void ReadIntoArea(std::uint32_t count);
+  void ReadExactInto(std::uint8_t* buffer, std::size_t capacity, std::uint32_t count);
+  void ExchangeRead(const kalvo_lorim::Address& address, DataType type, std::uint8_t id);
+  // The number of value bytes the answer's data type gives; throws when
+  // the answer cannot give them.
+  std::uint32_t AnswerValueCount();
+  void CopyValue(std::uint32_t count, void* destination, std::size_t size);
+  [[noreturn]] void Fail(int code, const char* file, int line);
+
+  kalvo_lorim::Address ownAddress_;
+  std::uint32_t replyTimeout_ = FastReplyTimeout;
+  std::uint32_t retries_ = 6;
+  // A copy of the last request, so that a repetition never sends from
+  // storage that is gone.
+  std::uint8_t keptHeader_[HeaderSize] = {};
+  std::uint8_t keptData_[RequestAreaSize] = {};
+  std::uint32_t keptLength_ = 0;
+  bool keptValid_ = false;
+  std::uint8_t answerHeader_[HeaderSize] = {};
+  std::uint8_t answerData_[ReceiveAreaSize] = {};
+  std::uint32_t receivedLength_ = 0;
+  std::atomic<std::uint32_t> readStartTick_{0};
+  std::atomic<bool> reading_{false};
+  wxCriticalSection lock_;
+
+ public:
   // ---------------------------------------------------------------------
   // Device variables: the parameter set, algorithms, dynamic parameters,
   // status flag table, measures, status word, record and single settings.
@@ -172,5 +311,15 @@ class SerialPortLorimProtocol : public SerialPort {
   void FixedAnswer(const kalvo_lorim::Address& address, std::uint8_t& first, std::uint8_t& second,
                    std::uint16_t& number1, std::uint16_t& number2);
 };
+
+// A port name as the 8-bit text of at most 1023 bytes the port takes.
+std::string PortNameBytes(const wxString& portName);
+
+// Builds a protocol object on the port (fast time-out), waits for an answer
+// and returns its result.
+bool ProbePort(const wxString& portName, kalvo_lorim::Address& answering);
+// Builds a protocol object on the port (fast time-out), empties the
+// collection and scans the bus; true when the collection holds a point.
+bool ScanPort(const wxString& portName, PointsCollection& collection);
 
 }  // namespace kalvo_lorim
