@@ -294,7 +294,7 @@ void SerialPortLorimProtocol::ReadParamValue(const Address& address, int i, Poin
       need(0);
       wxString text;
       const std::uint32_t room = static_cast<std::uint32_t>(2 * TextRoom - 1);
-      for (std::uint32_t k = 0; k < have && k < room && data[1 + k] != 0; ++k) text += wxUniChar(data[1 + k]);
+      for (std::uint32_t k = 0; k < have && k < room && data[1 + k] != 0; ++k) text += static_cast<wchar_t>(data[1 + k]);
       param.SetType(static_cast<int>(DataType::Text8));
       param.SetValue(text);
       break;

@@ -460,6 +460,9 @@ Frame Point::ProcessWrite(const Frame& f) {
     return ack;
   }
 
+  // A single byte to the address variable is taken and changes nothing.
+  if (id == 29 && f.type == type::Byte && value.size() == 1) return ack;
+
   const int wanted = FixedWriteType(id);
   if (wanted < 0) return ErrorFrame(f, vars_.count(id) ? ErrUnsupportedCommand : ErrUnknownVariable);
   if (f.type != wanted || !ValueFits(f.type, value)) return ErrorFrame(f, ErrUnsupportedFormat);

@@ -190,7 +190,8 @@ struct StatusRow {
 // 15 (its status bytes follow the status word), 21 (current algorithm, 1-based;
 // copies that algorithm into 16, 17, 19, 20), 24 (status word), 25 (restart:
 // zeroes the measuring time), 29 (new address, type 33; the answer already
-// comes from the new address),
+// comes from the new address; a single byte of type 1 is acknowledged and
+// changes nothing),
 // 248 (read: busy flag; written: 72-byte block or a text), 249/250/251 (status
 // flag table), 252, 253 (writing 0 clears the records), 254 (query: makes the
 // busy flag read 1 for SetQueryBusyReads reads).
