@@ -20,7 +20,6 @@ constexpr int kDataCorrupted = static_cast<int>(Error::DataCorrupted);
 // Variable ids of the parameter set.
 constexpr std::uint8_t kFactoryNumber = 4;
 constexpr std::uint8_t kLanguage = 6;
-constexpr std::uint8_t kLanguages = 7;
 constexpr std::uint8_t kChangedParams = 8;
 constexpr std::uint8_t kNotReadyText = 11;
 constexpr std::uint8_t kConfigurationDate = 12;
