@@ -375,6 +375,21 @@ TEST_F(MeasuresTest, QueryWaitsWhileThePointIsBusy) {
                                          Read(248, type::Byte), Read(248, type::Byte), Read(254, type::Text)}));
 }
 
+TEST_F(MeasuresTest, QueryGivesUpWhenThePointStaysBusy) {
+  point_.SetQueryBusyReads(1000000);
+  wxString text = "kept";
+  const auto start = std::chrono::steady_clock::now();
+  ExpectCode([&] { protocol_->RunVariable254Query(kPoint, 1, text); },
+             static_cast<int>(kalvo_lorim::Error::IncompleteAnswer));
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(ms, 10000);
+  EXPECT_LT(ms, 20000);
+  // Every exchange went well, and the last error says so.
+  EXPECT_EQ(protocol_->GetLastError(), 0);
+  EXPECT_EQ(text, "kept");
+}
+
 TEST_F(MeasuresTest, QueryWithoutBusyFlagWaitsASecond) {
   point_.RemoveVariable(248);
   wxString text;
