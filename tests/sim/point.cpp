@@ -556,6 +556,7 @@ std::vector<Point::Answer> Point::Handle(const Frame& f, bool dataChecksumOk) {
     answer = Process(f, dataChecksumOk);
   }
   if (const Fault* w = find(FaultKind::WrongType)) answer.type = std::uint8_t(w->value);
+  if (find(FaultKind::NoDataBlock)) answer.data.clear();
 
   Bytes bytes = Encode(answer);
   const std::size_t length = answer.data.size();

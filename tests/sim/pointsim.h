@@ -138,6 +138,7 @@ enum class FaultKind {
   Delay,                 // answer `value` ms later
   ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times (other frames: no effect)
   WrongType,             // the answer carries data type `value`, the value bytes unchanged
+  NoDataBlock,           // the answer goes out without its data block (data length 0)
 };
 
 constexpr int AnyRequest = -1;          // Fault::variable: every request
@@ -156,7 +157,7 @@ struct Fault {
 };
 
 // Reads "kind[,var=N][,times=N][,value=N]" with the kinds noanswer, error, headersum, datasum,
-// cutheader, cutdata, longlength, delay, extraidentify and wrongtype. "var=identify" selects
+// cutheader, cutdata, longlength, delay, extraidentify, wrongtype and nodata. "var=identify" selects
 // identify frames. On failure `error` says why.
 bool ParseFault(const std::string& text, Fault& fault, std::string& error);
 

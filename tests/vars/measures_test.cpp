@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <wx/thread.h>
 
+#include "kalvo_lorim/pointparam.h"
 #include "kalvo_lorim/record.h"
 #include "platform/tick.h"
 #include "varsfixture.h"
@@ -362,6 +363,45 @@ TEST_F(MeasuresTest, SingleSettingReads) {
   point_.SetVariable(14, type::Date, Bytes{6, 1, 9, 9, 9, 9, 9, 9});
   protocol_->ReadVolumeLevel(kPoint, byte);
   EXPECT_EQ(byte, 6);
+}
+
+// An answer without its data block has not even the id: nothing is stored.
+TEST_F(MeasuresTest, AnswersWithoutDataBlockStoreNothing) {
+  struct Case {
+    const char* what;
+    int variable;
+    std::function<void(SerialPortLorimProtocol&)> run;
+    int code;
+  };
+  std::uint16_t word = 0x1234;
+  std::uint8_t byte = 0x56;
+  wxString text = "kept";
+  const Case cases[] = {
+      {"status word", 24, [&](SerialPortLorimProtocol& p) { p.ReadStatusWord(kPoint, word); }, 2},
+      {"volume", 14, [&](SerialPortLorimProtocol& p) { p.ReadVolumeLevel(kPoint, byte); }, 7},
+      {"factory number", 4, [&](SerialPortLorimProtocol& p) { p.ReadFactoryNumber(kPoint, text); }, 7},
+      {"record", 3, [&](SerialPortLorimProtocol& p) { p.RecordToText(kPoint, text); }, 7},
+      {"parameter value", 113, [&](SerialPortLorimProtocol& p) {
+         PointParam param;
+         p.ReadParamValue(kPoint, 0, param);
+       }, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    point_.AddFault(pointsim::Fault::Make(pointsim::FaultKind::NoDataBlock, 0, c.variable, 1));
+    ExpectCode([&] { c.run(*protocol_); }, c.code);
+    EXPECT_EQ(protocol_->GetLastError(), c.code);
+  }
+  EXPECT_EQ(word, 0x1234);
+  EXPECT_EQ(byte, 0x56);
+  EXPECT_EQ(text, "kept");
+
+  // In the parameter read such a step is guarded like any other failure.
+  point_.AddFault(pointsim::Fault::Make(pointsim::FaultKind::NoDataBlock, 0, 14, 1));
+  kalvo_lorim::PointParams params;
+  protocol_->ReadPointParams(kPoint, params);
+  EXPECT_EQ(params.GetVolumeLevel(), 255);
+  EXPECT_EQ(params.GetFactoryNumber(), "SN-000123");
 }
 
 TEST_F(MeasuresTest, QueryWaitsWhileThePointIsBusy) {
