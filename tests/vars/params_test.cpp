@@ -95,7 +95,7 @@ TEST_F(ParamsTest, ExchangeCountFollowsParametersAndRows) {
     int n;
     int k;
   };
-  for (const Case c : {Case{0, 0}, Case{2, 1}, Case{10, 11}}) {
+  for (const Case c : {Case{0, 0}, Case{2, 1}, Case{10, 11}, Case{1, 20}}) {
     SCOPED_TRACE(testing::Message() << "n " << c.n << " k " << c.k);
     point_.RemoveVariable(23);
     for (int i = 0; i < c.n; ++i) point_.SetParam(i, "P" + std::to_string(i), type::Float, pointsim::F32(i * 1.5f));
