@@ -310,6 +310,24 @@ class SerialPortLorimProtocol : public SerialPort {
   // No bus traffic.
   void FixedAnswer(const kalvo_lorim::Address& address, std::uint8_t& first, std::uint8_t& second,
                    std::uint16_t& number1, std::uint16_t& number2);
+
+ private:
+  // One read exchange; copies at most `size` value bytes into `destination`
+  // and drops the rest. Returns the number of value bytes the answer carried.
+  std::uint32_t ReadBounded(const kalvo_lorim::Address& address, DataType type, std::uint8_t id,
+                            void* destination, std::size_t size);
+  // A text variable received into TextRoom units: it ends at the first
+  // terminator or with the room.
+  wxString ReadText(const kalvo_lorim::Address& address, std::uint8_t id);
+  void WriteText(const kalvo_lorim::Address& address, std::uint8_t id, const wxString& text);
+  [[noreturn]] void FailWith(int code, const char* file, int line);
+
+ public:
+  // UTF-16LE bytes to text; a pair of surrogates is one character, a lone
+  // one becomes U+FFFD, and the text ends at the first terminator.
+  static wxString TextFromUtf16(const std::uint8_t* bytes, std::size_t count);
+  // Text as UTF-16 units with a terminator.
+  static std::vector<char16_t> Utf16FromText(const wxString& text);
 };
 
 // A port name as the 8-bit text of at most 1023 bytes the port takes.
