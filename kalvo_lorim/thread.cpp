@@ -27,10 +27,18 @@ struct Thread::Control {
   std::condition_variable wake;
   std::atomic<bool> stop{false};
   bool abandoned = false;  // under the mutex
-  bool released = false;   // the owner let go: the object may free itself
   bool ended = false;      // the port is closed, nothing more is reported
   bool started = false;
 };
+
+namespace {
+
+// Abandoned threads that had not ended yet when they were given up; joined
+// and deleted once they have.
+std::mutex abandonedLock;
+std::vector<Thread*> abandonedThreads;
+
+}  // namespace
 
 namespace {
 
@@ -97,7 +105,7 @@ double LeadingNumber(const wxString& text) {
 
 Thread::Thread(const SerialPortLorimProtocol::Configurator& configurator, PointsCollection* points,
                EventQueue* events, CommandQueue* commands, EventCmdTarget* target, bool listen)
-    : wxThread(wxTHREAD_DETACHED),
+    : wxThread(wxTHREAD_JOINABLE),
       protocol_(configurator),
       points_(points),
       events_(events),
@@ -107,6 +115,7 @@ Thread::Thread(const SerialPortLorimProtocol::Configurator& configurator, Points
       control_(std::make_shared<Control>()),
       hold_(control_->mutex, std::defer_lock) {
   InitCommandTable();
+  ReapAbandoned();
 }
 
 Thread::Thread(const char* portName, bool slow, PointsCollection* points, EventQueue* events,
@@ -131,24 +140,23 @@ bool Thread::Start() {
 
 void Thread::Stop() {
   const std::shared_ptr<Control> control = control_;
-  std::unique_lock<std::mutex> lock(control->mutex);
-  if (!control->started) {
-    lock.unlock();
-    delete this;
-    return;
+  {
+    std::unique_lock<std::mutex> lock(control->mutex);
+    if (control->started) {
+      control->stop = true;
+      control->wake.notify_all();
+    }
   }
-  control->stop = true;
-  control->released = true;
-  control->wake.notify_all();
-  control->wake.wait(lock, [&] { return control->ended; });
+  if (control->started) Wait();
+  delete this;
+  ReapAbandoned();
 }
 
 bool Thread::Abandon(unsigned waitMs) {
   const std::shared_ptr<Control> control = control_;
   {
-    std::unique_lock<std::mutex> lock(control->mutex);
+    std::lock_guard<std::mutex> lock(control->mutex);
     if (!control->started) {
-      lock.unlock();
       delete this;
       return true;
     }
@@ -156,23 +164,58 @@ bool Thread::Abandon(unsigned waitMs) {
   // Wakes a read in progress and makes every later one return at once; the
   // descriptor stays open until the thread itself closes the port.
   protocol_.InterruptReads();
-  std::unique_lock<std::mutex> lock(control->mutex);
-  // Holding the lock means the thread is on the bus, pausing or done: it
-  // sees the mark before it touches the owner's objects again.
-  control->abandoned = true;
-  control->stop = true;
-  control->released = true;
-  control->wake.notify_all();
-  return control->wake.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return control->ended; });
+  bool ended = false;
+  {
+    std::unique_lock<std::mutex> lock(control->mutex);
+    // Holding the lock means the thread is on the bus, pausing or done: it
+    // sees the mark before it touches the owner's objects again.
+    control->abandoned = true;
+    control->stop = true;
+    control->wake.notify_all();
+    ended = control->wake.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return control->ended; });
+  }
+  if (ended) {
+    Wait();
+    delete this;
+  } else {
+    std::lock_guard<std::mutex> lock(abandonedLock);
+    abandonedThreads.push_back(this);
+  }
+  ReapAbandoned();
+  return ended;
+}
+
+bool Thread::HasEnded() const {
+  std::lock_guard<std::mutex> lock(control_->mutex);
+  return control_->ended;
+}
+
+void Thread::ReapAbandoned() {
+  std::vector<Thread*> done;
+  {
+    std::lock_guard<std::mutex> lock(abandonedLock);
+    auto end = std::partition(abandonedThreads.begin(), abandonedThreads.end(),
+                              [](Thread* t) { return !t->HasEnded(); });
+    done.assign(end, abandonedThreads.end());
+    abandonedThreads.erase(end, abandonedThreads.end());
+  }
+  for (Thread* t : done) {
+    t->Wait();
+    delete t;
+  }
+}
+
+std::size_t Thread::AbandonedCount() {
+  ReapAbandoned();
+  std::lock_guard<std::mutex> lock(abandonedLock);
+  return abandonedThreads.size();
 }
 
 bool Thread::TestDestroy() { return control_->stop.load() || wxThread::TestDestroy(); }
 
 void Thread::OnDelete() {
-  // wxThread::Delete does not wait for a detached thread; it only asks.
   std::lock_guard<std::mutex> lock(control_->mutex);
   control_->stop = true;
-  control_->released = true;
   control_->wake.notify_all();
 }
 
@@ -190,13 +233,11 @@ void Thread::OnExit() {
       }
     }
   }
-  // Closed before the owner hears of the end, so that the next thread can
-  // open the same port at once.
+  // Closed before anyone hears of the end, so that the next thread can open
+  // the same port at once.
   protocol_.Close();
   control_->ended = true;
   control_->wake.notify_all();
-  // The owner may still be reading the read progress until it lets go.
-  control_->wake.wait(lock, [&] { return control_->released; });
 }
 
 // ---------------------------------------------------------------------------

@@ -3,19 +3,20 @@
 // collection one after another, running one command per visit and turning
 // every outcome into an event for the point and a call to the event target.
 //
-// Ownership: the thread is detached and frees itself, but never before its
-// owner has let go of it with Stop or Abandon, so the owner's pointer stays
-// valid until then. Use Start, Stop and Abandon in place of wxThread's Run,
-// Delete and Kill:
+// Ownership: the owner creates the thread, starts it with Start, and ends it
+// with Stop or Abandon, each of which consumes the object (never delete it,
+// and use neither wxThread::Delete nor wxThread::Kill):
 //   - Stop asks the thread to stop and waits until it has ended: the command
-//     in progress finishes, every point gets the unplugged event and the
-//     port is closed before Stop returns;
-//   - Abandon gives up a thread that hangs in the bus: it wakes the read,
-//     and once it returns the thread touches none of the owner's objects
-//     (points, collection, queues, target) again and reports nothing more;
-//     it then ends and frees itself. The point it held stays busy
+//     in progress finishes, every point gets the unplugged event, the port
+//     is closed and the system thread is joined before Stop returns;
+//   - Abandon gives up a thread that hangs in the bus: it wakes the read, and
+//     once it returns the thread touches none of the owner's objects (points,
+//     collection, queues, target) again and reports nothing more. The thread
+//     then ends by itself and closes its port; Abandon waits a bounded time
+//     for that. One that takes longer is joined and deleted by a later
+//     Start of a thread, Stop or Abandon. The point it held stays busy
 //     (PointsCollection::ReleaseBusy).
-// Never call wxThread::Kill: a cancelled thread may leave locks held.
+// wxThread::Kill would cancel the thread where it stands, with its locks held.
 
 #include <array>
 #include <condition_variable>
@@ -59,13 +60,15 @@ class Thread : public wxThread {
   // Creates and runs the system thread. On failure the object is not
   // running and the caller deletes it.
   bool Start();
-  // From the owner's thread: asks to stop and waits until the thread ended.
-  // The object is gone afterwards (a thread never started is deleted here).
+  // From the owner's thread: asks to stop, waits until the thread ended and
+  // deletes it (also one never started).
   void Stop();
   // From the owner's thread: gives the thread up (see above). Waits at most
-  // waitMs for it to close its port; true when it did. The object is gone
-  // afterwards as far as the caller is concerned.
+  // waitMs for it to close its port; true when it did. The caller must not
+  // use the object afterwards.
   bool Abandon(unsigned waitMs = AbandonWaitMs);
+  // Abandoned threads still running; those that ended are joined and deleted.
+  static std::size_t AbandonedCount();
 
   // Read by the watchdog without a lock: a hint only.
   std::uint32_t GetReadStartTick() const { return protocol_.GetReadStartTick(); }
@@ -87,6 +90,8 @@ class Thread : public wxThread {
   struct Abandoned {};
 
   void InitCommandTable();
+  bool HasEnded() const;
+  static void ReapAbandoned();
 
   // Builds the event, lets the point handle it, tells the target when the
   // point accepted it, then queues or deletes it.

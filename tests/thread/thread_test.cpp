@@ -457,6 +457,7 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   thread_ = nullptr;
   // Far less than the six full read time-outs of the exchange it was in.
   EXPECT_LT(platform::GetTickCount() - before, 1500u);
+  EXPECT_EQ(Thread::AbandonedCount(), 0u);
 
   // As after a kill: the owner takes its points back at once.
   points_.ReleaseBusy();
@@ -469,6 +470,28 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   commands_.Post(48, kA, 0L);
   StartThread();
   ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+}
+
+TEST_F(ThreadTest, AbandonedThreadThatOutlastsTheWaitIsReapedOnceItEnds) {
+  pointsim::Point& sim = SimPoint(kA);
+  sim.AddFault(pointsim::Fault::NoAnswer());
+  AddPoint(kA);
+  StartThread();
+  const std::uint32_t deadline = platform::GetTickCount() + 5000;
+  while (!thread_->IsReading()) {
+    ASSERT_LT(static_cast<std::int32_t>(platform::GetTickCount() - deadline), 0) << "never reads";
+    target_.WaitForCount(1000, 1);
+  }
+  const std::size_t heard = target_.Notes().size();
+  thread_->Abandon(0);
+  thread_ = nullptr;
+  points_.ReleaseBusy();
+  EXPECT_TRUE(points_.RemoveAll());
+  while (Thread::AbandonedCount() != 0) {
+    ASSERT_LT(static_cast<std::int32_t>(platform::GetTickCount() - deadline), 0) << "never ends";
+    target_.WaitForCount(1000, 10);
+  }
+  EXPECT_EQ(target_.Notes().size(), heard);
 }
 
 TEST_F(ThreadTest, StopWaitsForTheCommandInProgress) {
