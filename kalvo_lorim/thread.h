@@ -77,9 +77,6 @@ class Thread : public wxThread {
   // True once a stop was asked for (Stop, Abandon or wxThread::Delete).
   bool TestDestroy() override;
 
-  // Listen mode: takes one frame off the line and drops it.
-  void ListenOnce();
-
  protected:
   ExitCode Entry() override;
   void OnExit() override;
@@ -90,6 +87,9 @@ class Thread : public wxThread {
   struct Abandoned {};
 
   void InitCommandTable();
+  // Listen mode: takes one frame off the line and drops it; a failure after
+  // a second without any frame ends the thread.
+  void ListenOnce();
   bool HasEnded() const;
   static void ReapAbandoned();
 

@@ -123,9 +123,9 @@ class ThreadTest : public ::testing::Test {
     points_.Add(point);
     return point;
   }
-  void StartThread(const char* port = "COM7") {
+  void StartThread(const char* port = "COM7", bool listen = false) {
     const kalvo_lorim::SerialPortLorimProtocol::Configurator config(port, 40, 6, 9600, 'N', 8, 0);
-    thread_ = new Thread(config, &points_, nullptr, &commands_, &target_, false);
+    thread_ = new Thread(config, &points_, nullptr, &commands_, &target_, listen);
     ASSERT_TRUE(thread_->Start());
   }
   void StopThread() {
@@ -508,6 +508,19 @@ TEST_F(ThreadTest, StopWaitsForTheCommandInProgress) {
   }
   StopThread();
   EXPECT_EQ(Kinds(target_.Notes(), kA), (std::vector<int>{53, 1}));
+}
+
+TEST_F(ThreadTest, ListeningThreadEndsInOrderWhenTheLineStaysQuiet) {
+  AddPoint(kA);
+  AddPoint(kB);
+  StartThread("COM7", true);
+  // Listening sends nothing and runs no command; a quiet line ends the loop.
+  ASSERT_TRUE(target_.WaitForCount(2, 15000));
+  StopThread();
+  const std::vector<Note> notes = target_.Notes();
+  EXPECT_EQ(Kinds(notes, kA), std::vector<int>{1});
+  EXPECT_EQ(Kinds(notes, kB), std::vector<int>{1});
+  EXPECT_EQ(bus_.RequestCount(), 0u);
 }
 
 TEST(LeadingNumber, TakesTheLongestDecimalPrefix) {
