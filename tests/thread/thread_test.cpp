@@ -510,6 +510,16 @@ TEST_F(ThreadTest, StopWaitsForTheCommandInProgress) {
   EXPECT_EQ(Kinds(target_.Notes(), kA), (std::vector<int>{53, 1}));
 }
 
+TEST_F(ThreadTest, PortNameConstructorOpensAndPolls) {
+  SimPoint(kA);
+  AddPoint(kA);
+  commands_.Post(48, kA, 0L);
+  thread_ = new Thread("COM7", true, &points_, nullptr, &commands_, &target_, false);
+  ASSERT_TRUE(thread_->Start());
+  ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+  EXPECT_EQ(boost::any_cast<unsigned short>(target_.Notes().front().event.GetData()), 17);
+}
+
 TEST_F(ThreadTest, ListeningThreadEndsInOrderWhenTheLineStaysQuiet) {
   AddPoint(kA);
   AddPoint(kB);
