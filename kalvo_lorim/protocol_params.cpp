@@ -20,7 +20,6 @@ constexpr int kDataCorrupted = static_cast<int>(Error::DataCorrupted);
 // Variable ids of the parameter set.
 constexpr std::uint8_t kFactoryNumber = 4;
 constexpr std::uint8_t kLanguage = 6;
-constexpr std::uint8_t kLanguages = 7;
 constexpr std::uint8_t kChangedParams = 8;
 constexpr std::uint8_t kNotReadyText = 11;
 constexpr std::uint8_t kConfigurationDate = 12;
@@ -294,7 +293,7 @@ void SerialPortLorimProtocol::ReadParamValue(const Address& address, int i, Poin
       need(0);
       wxString text;
       const std::uint32_t room = static_cast<std::uint32_t>(2 * TextRoom - 1);
-      for (std::uint32_t k = 0; k < have && k < room && data[1 + k] != 0; ++k) text += wxUniChar(data[1 + k]);
+      for (std::uint32_t k = 0; k < have && k < room && data[1 + k] != 0; ++k) text += static_cast<wchar_t>(data[1 + k]);
       param.SetType(static_cast<int>(DataType::Text8));
       param.SetValue(text);
       break;
