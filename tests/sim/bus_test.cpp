@@ -312,6 +312,15 @@ TEST_F(BusTest, FaultsSpoilTheAnswerAsNamed) {
          EXPECT_EQ(f.type, type::Addr);
          EXPECT_EQ(f.data, (Bytes{24, 0, 0}));
        }},
+      {"no data block", Fault::Make(FaultKind::NoDataBlock, 0, 24, 1),
+       [&](const Bytes& b) {
+         Frame f;
+         std::size_t used;
+         ASSERT_EQ(pointsim::Decode(b, f, used), pointsim::DecodeResult::Ok);
+         EXPECT_EQ(b.size(), 14u);
+         EXPECT_EQ(f.kind, kind::Read);
+         EXPECT_TRUE(f.data.empty());
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

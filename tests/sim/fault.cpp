@@ -29,6 +29,7 @@ bool ParseFault(const std::string& text, Fault& fault, std::string& error) {
       {"delay", FaultKind::Delay},
       {"extraidentify", FaultKind::ExtraIdentifyAnswers},
       {"wrongtype", FaultKind::WrongType},
+      {"nodata", FaultKind::NoDataBlock},
   };
   std::vector<std::string> parts;
   std::size_t from = 0;

@@ -28,6 +28,7 @@ void Usage(FILE* out) {
                "                     KIND[,var=ID|identify][,times=N][,value=N], KIND one of\n"
                "                     noanswer error headersum datasum cutheader cutdata\n"
                "                     longlength delay extraidentify wrongtype\n"
+               "                     nodata\n"
                "  --pace             send answers at the line's byte rate\n"
                "  --baud N|line      line rate for --pace (default 9600); \"line\" follows the\n"
                "                     rate, parity, data and stop bits the checker sets\n"

@@ -460,6 +460,9 @@ Frame Point::ProcessWrite(const Frame& f) {
     return ack;
   }
 
+  // A single byte to the address variable is taken and changes nothing.
+  if (id == 29 && f.type == type::Byte && value.size() == 1) return ack;
+
   const int wanted = FixedWriteType(id);
   if (wanted < 0) return ErrorFrame(f, vars_.count(id) ? ErrUnsupportedCommand : ErrUnknownVariable);
   if (f.type != wanted || !ValueFits(f.type, value)) return ErrorFrame(f, ErrUnsupportedFormat);
@@ -553,6 +556,7 @@ std::vector<Point::Answer> Point::Handle(const Frame& f, bool dataChecksumOk) {
     answer = Process(f, dataChecksumOk);
   }
   if (const Fault* w = find(FaultKind::WrongType)) answer.type = std::uint8_t(w->value);
+  if (find(FaultKind::NoDataBlock)) answer.data.clear();
 
   Bytes bytes = Encode(answer);
   const std::size_t length = answer.data.size();

@@ -138,6 +138,7 @@ enum class FaultKind {
   Delay,                 // answer `value` ms later
   ExtraIdentifyAnswers,  // an identify is answered 1 + `value` times (other frames: no effect)
   WrongType,             // the answer carries data type `value`, the value bytes unchanged
+  NoDataBlock,           // the answer goes out without its data block (data length 0)
 };
 
 constexpr int AnyRequest = -1;          // Fault::variable: every request
@@ -156,7 +157,7 @@ struct Fault {
 };
 
 // Reads "kind[,var=N][,times=N][,value=N]" with the kinds noanswer, error, headersum, datasum,
-// cutheader, cutdata, longlength, delay, extraidentify and wrongtype. "var=identify" selects
+// cutheader, cutdata, longlength, delay, extraidentify, wrongtype and nodata. "var=identify" selects
 // identify frames. On failure `error` says why.
 bool ParseFault(const std::string& text, Fault& fault, std::string& error);
 
@@ -190,7 +191,8 @@ struct StatusRow {
 // 15 (its status bytes follow the status word), 21 (current algorithm, 1-based;
 // copies that algorithm into 16, 17, 19, 20), 24 (status word), 25 (restart:
 // zeroes the measuring time), 29 (new address, type 33; the answer already
-// comes from the new address),
+// comes from the new address; a single byte of type 1 is acknowledged and
+// changes nothing),
 // 248 (read: busy flag; written: 72-byte block or a text), 249/250/251 (status
 // flag table), 252, 253 (writing 0 clears the records), 254 (query: makes the
 // busy flag read 1 for SetQueryBusyReads reads).
