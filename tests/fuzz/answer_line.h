@@ -26,9 +26,10 @@ std::string Setup();
 std::size_t MaxAnswers();
 std::size_t MaxAnswerSize();
 
-// Starts a run on an open protocol object. Where the line owns the clock,
-// the tick count starts at `clockStart`.
-void Begin(const std::vector<Bytes>& answers, kalvo_lorim::SerialPortLorimProtocol& protocol,
+// Starts a run on an open protocol object. The first `early` answers are on
+// the line before any request. Where the line owns the clock, the tick count
+// starts at `clockStart`.
+void Begin(const std::vector<Bytes>& answers, std::size_t early, kalvo_lorim::SerialPortLorimProtocol& protocol,
            std::uint32_t clockStart);
 
 // Ends the run: the whole request frames in order, and the bytes of a

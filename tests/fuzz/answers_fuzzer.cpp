@@ -30,6 +30,7 @@
 #include "fuzz_support.h"
 #include "kalvo_lorim/error.h"
 #include "kalvo_lorim/pointparam.h"
+#include "kalvo_lorim/pointscollection.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
 #include "kalvo_lorim/types.h"
 
@@ -134,12 +135,12 @@ void CheckAccepted(const SerialPortLorimProtocol& protocol) {
   }
 }
 
-void CheckRequests(const std::vector<Bytes>& requests, const Bytes& rest) {
+void CheckRequests(const std::vector<Bytes>& requests, const Bytes& rest, const Address& destination) {
   if (!rest.empty()) Fail("requests are whole frames", wxString::Format("%zu bytes left", rest.size()));
   for (const Bytes& r : requests) {
     const std::uint8_t* h = r.data();
     if (Sum(h, 10) != U32(h + 10)) Fail("request header checksum", "");
-    if (Address(h[0], h[1], h[2]) != kPoint || Address(h[3], h[4], h[5]) != kalvo_lorim::OwnAddress()) {
+    if (Address(h[0], h[1], h[2]) != destination || Address(h[3], h[4], h[5]) != kalvo_lorim::OwnAddress()) {
       Fail("request addresses", "");
     }
     const std::uint32_t length = h[8] | h[9] << 8;
@@ -220,6 +221,8 @@ enum Operation {
   kRecordToText,
   kReadParamValue,
   kReadLanguages,
+  kWaitForAnswer,
+  kScanBus,
   kOperations
 };
 
@@ -375,6 +378,16 @@ void Run(SerialPortLorimProtocol& protocol, int operation, std::uint8_t arg) {
       if (languages.size() > SerialPortLorimProtocol::LanguageRoom) Fail("language list size", "");
       break;
     }
+    case kWaitForAnswer: {
+      Address answering = kalvo_lorim::NoAddress();
+      if (protocol.WaitForAnswer(answering)) CheckAccepted(protocol);
+      break;
+    }
+    case kScanBus: {
+      kalvo_lorim::PointsCollection collection;
+      protocol.ScanBus(collection);
+      break;
+    }
   }
 }
 
@@ -417,7 +430,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SerialPortLorimProtocol protocol(port.c_str(), (flags & 1) != 0);
   if (!protocol.IsOpen()) Fail("the port opens", wxString(port));
   // Start the clock anywhere, also just before it wraps.
-  answerline::Begin(answers, protocol, 0u - static_cast<std::uint32_t>(flags >> 1) * 977u);
+  // Listening takes what is on the line; there is no request to answer.
+  const std::size_t early = operation == kWaitForAnswer ? answers.size() : 0;
+  answerline::Begin(answers, early, protocol, 0u - static_cast<std::uint32_t>(flags >> 1) * 977u);
   try {
     Run(protocol, operation, arg);
   } catch (const kalvo_lorim::Exception& e) {
@@ -431,6 +446,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<Bytes> requests;
   Bytes rest;
   answerline::End(requests, rest);
-  CheckRequests(requests, rest);
+  CheckRequests(requests, rest, operation == kScanBus ? kalvo_lorim::BroadcastAddress() : kPoint);
   return 0;
 }

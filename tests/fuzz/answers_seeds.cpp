@@ -14,6 +14,7 @@
 
 #include "kalvo_lorim/error.h"
 #include "kalvo_lorim/pointparam.h"
+#include "kalvo_lorim/pointscollection.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
 #include "pointsim.h"
 #include "pty.h"
@@ -41,6 +42,8 @@ enum {
   kRecordToText,
   kReadParamValue,
   kReadLanguages,
+  kWaitForAnswer,
+  kScanBus,
 };
 
 void AddChunk(Bytes& seed, std::uint8_t control, const Bytes& body) {
@@ -78,9 +81,10 @@ using Setup = std::function<void(pointsim::Point&)>;
 using Operation = std::function<void(SerialPortLorimProtocol&)>;
 
 void Record(const std::string& folder, const std::string& name, std::uint8_t op, std::uint8_t arg,
-            const Setup& setup, const Operation& run) {
+            const Setup& setup, const Operation& run, int points = 1) {
   pointsim::Bus bus;
   pointsim::Point& point = bus.AddPoint(kPoint);
+  for (int k = 1; k < points; ++k) bus.AddPoint(Address(1, 2, static_cast<std::uint8_t>(3 + k)));
   if (setup) setup(point);
   testsupport::PortFolder ports;
   ports.Link("COM9", bus.SlavePath());
@@ -225,6 +229,18 @@ int main(int argc, char** argv) {
     std::vector<std::uint16_t> list;
     s.ReadLanguages(p, list);
   });
+
+  // Two points answer the broadcast, over and over.
+  Record(folder, "scan", kScanBus, 0, nullptr, [&](SerialPortLorimProtocol& s) {
+    kalvo_lorim::PointsCollection collection;
+    s.ScanBus(collection);
+  }, 2);
+  // An identify answer already on the line while listening.
+  {
+    Bytes seed{kWaitForAnswer, 0, 0};
+    AddChunk(seed, 7, {0x01, 0x01, 0x01, 0x01, 0x02, 0x03, 0x04, 0x00, 0, 0, 0, 0, 0, 0});
+    Save(folder, "wait", seed);
+  }
 
   // An answer that announces more than the receive area holds: the fuzzer
   // repeats the data block up to the announced 40000 bytes.

@@ -29,6 +29,7 @@ struct PtyLine {
   std::thread responder;
   std::atomic<bool> stop{false};
   std::vector<answerline::Bytes> answers;
+  std::size_t early = 0;
   std::vector<answerline::Bytes> requests;
   answerline::Bytes out;
   kalvo_lorim::SerialPortLorimProtocol* protocol = nullptr;
@@ -68,6 +69,7 @@ constexpr auto kQuiet = std::chrono::milliseconds(300);
 void Respond() {
   const int fd = line.pty->Master();
   std::size_t next = 0;
+  for (; next < line.early && next < line.answers.size(); ++next) WriteAnswer(fd, line.answers[next]);
   bool interrupted = false;
   bool exhausted = false;
   auto lastActivity = std::chrono::steady_clock::now();
@@ -122,10 +124,12 @@ std::string Setup() {
 std::size_t MaxAnswers() { return 12; }
 std::size_t MaxAnswerSize() { return 4096; }
 
-void Begin(const std::vector<Bytes>& answers, kalvo_lorim::SerialPortLorimProtocol& protocol, std::uint32_t) {
+void Begin(const std::vector<Bytes>& answers, std::size_t early, kalvo_lorim::SerialPortLorimProtocol& protocol,
+           std::uint32_t) {
   tcflush(line.slave, TCIOFLUSH);
   Drain(line.pty->Master());
   line.answers = answers;
+  line.early = early;
   line.requests.clear();
   line.out.clear();
   line.protocol = &protocol;

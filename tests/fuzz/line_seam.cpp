@@ -34,11 +34,14 @@ std::size_t MaxAnswers() { return 2000; }
 // Room for answers that announce more than the receive area holds.
 std::size_t MaxAnswerSize() { return 70000; }
 
-void Begin(const std::vector<Bytes>& answers, kalvo_lorim::SerialPortLorimProtocol&, std::uint32_t clockStart) {
+void Begin(const std::vector<Bytes>& answers, std::size_t early, kalvo_lorim::SerialPortLorimProtocol&,
+           std::uint32_t clockStart) {
   seam.now = clockStart;
   seam.line.clear();
   seam.answers = answers;
-  seam.next = 0;
+  for (seam.next = 0; seam.next < early && seam.next < answers.size(); ++seam.next) {
+    seam.line.insert(seam.line.end(), answers[seam.next].begin(), answers[seam.next].end());
+  }
   seam.out.clear();
   seam.requests.clear();
 }
