@@ -89,6 +89,7 @@ class SerialPort {
   // be abandoned.
   void InterruptReads() { line_.InterruptReads(); }
   void ResumeReads() { line_.ResumeReads(); }
+  bool ReadsInterrupted() const { return line_.ReadsInterrupted(); }
 
  protected:
   void SetLastError(int code) { lastError_ = code; }

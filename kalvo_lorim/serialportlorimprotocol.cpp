@@ -210,6 +210,8 @@ void SerialPortLorimProtocol::ReadExactInto(std::uint8_t* buffer, std::size_t ca
     const int n = Read(buffer + at, chunk);
     reading_.store(false, std::memory_order_relaxed);
     if (n > 0) got += static_cast<std::uint32_t>(n);
+    // An interrupted line returns at once: waiting out the budget would only spin.
+    if (got < count && ReadsInterrupted()) PROTOCOL_FAIL(got == 0 ? kNoAnswer : kIncomplete);
   }
 }
 
@@ -239,7 +241,8 @@ void SerialPortLorimProtocol::ReceiveAnswer() {
       CheckAnswer();
       return;
     } catch (const Exception&) {
-      if (attempt + 1 >= Transmissions) throw;
+      // Nothing more is heard on an interrupted line, so repeating is pointless.
+      if (attempt + 1 >= Transmissions || ReadsInterrupted()) throw;
       // With nothing kept there is nothing to repeat.
       if (keptValid_) SendKept();
     }

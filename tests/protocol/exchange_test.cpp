@@ -71,7 +71,10 @@ class ExchangeTest : public ::testing::Test {
     protocol_.reset(new SerialPortLorimProtocol("COM5", false));
     ASSERT_TRUE(protocol_->IsOpen());
   }
-  void Answering(Responder::Script script) { responder_.reset(new Responder(pty_, std::move(script))); }
+  void Answering(Responder::Script script) {
+    responder_.reset();  // one reader on the line at a time
+    responder_.reset(new Responder(pty_, std::move(script)));
+  }
   void AnsweringAlways(const Bytes& answer) {
     Answering([answer](std::size_t, const Bytes&) { return answer; });
   }
@@ -94,6 +97,21 @@ TEST_F(ExchangeTest, PointThatNeverAnswersGetsSixTransmissions) {
   const auto requests = responder_->Requests();
   EXPECT_EQ(SettledRequests(), 6u);
   for (const auto& r : requests) EXPECT_EQ(r, requests[0]);
+}
+
+// A thread given up on must end its exchange at once, not spin through the
+// remaining budget and repetitions.
+TEST_F(ExchangeTest, InterruptedLineEndsTheExchangeAtOnce) {
+  Answering([](std::size_t, const Bytes&) { return Bytes(); });
+  protocol_->InterruptReads();
+  const auto start = Clock::now();
+  ExpectCode([&] { protocol_->Identify(kPoint); }, 0xF00, *protocol_);
+  EXPECT_LT(ElapsedMs(start), 200);
+  EXPECT_EQ(SettledRequests(), 1u);
+
+  protocol_->ResumeReads();
+  AnsweringAlways(Answer(4, 0, {}));
+  EXPECT_NO_THROW(protocol_->Identify(kPoint));
 }
 
 struct BadAnswer {
