@@ -63,8 +63,10 @@ void WriteAnswer(int fd, const answerline::Bytes& answer) {
 
 // An answer that announces more than it brings would hold the library in
 // its reads for up to a minute per attempt; after a quiet spell the line is
-// taken as dead and the reads are interrupted until the next request.
+// taken as dead for a moment: the reads are interrupted, which ends the
+// exchange, and resumed a little later.
 constexpr auto kQuiet = std::chrono::milliseconds(300);
+constexpr auto kDead = std::chrono::milliseconds(50);
 
 void Respond() {
   const int fd = line.pty->Master();
@@ -76,9 +78,15 @@ void Respond() {
   while (!line.stop.load()) {
     pollfd pfd{fd, POLLIN, 0};
     if (poll(&pfd, 1, 5) <= 0) {
-      if (!interrupted && std::chrono::steady_clock::now() - lastActivity > kQuiet) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!interrupted && now - lastActivity > kQuiet) {
         line.protocol->InterruptReads();
         interrupted = true;
+        lastActivity = now;
+      } else if (interrupted && !exhausted && now - lastActivity > kDead) {
+        line.protocol->ResumeReads();
+        interrupted = false;
+        lastActivity = now;
       }
       continue;
     }
