@@ -223,6 +223,7 @@ enum Operation {
   kReadLanguages,
   kWaitForAnswer,
   kScanBus,
+  kSingleReads,
   kOperations
 };
 
@@ -386,6 +387,32 @@ void Run(SerialPortLorimProtocol& protocol, int operation, std::uint8_t arg) {
     case kScanBus: {
       kalvo_lorim::PointsCollection collection;
       protocol.ScanBus(collection);
+      break;
+    }
+    case kSingleReads: {
+      // The single settings and the measure control, which read before they write.
+      std::uint16_t word = 0;
+      std::uint32_t number = 0;
+      std::uint8_t byte = 0;
+      kalvo_lorim::DateTime date;
+      wxString text;
+      switch (arg % 14) {
+        case 0: protocol.ReadStatusWord(kPoint, word); break;
+        case 1: protocol.ReadNotReadyNumber(kPoint, number); break;
+        case 2: protocol.ReadNotReadyText(kPoint, text); break;
+        case 3: protocol.ReadConfigurationDate(kPoint, date); break;
+        case 4: protocol.ReadAssemblyDate(kPoint, date); break;
+        case 5: protocol.ReadDeviceDateTime(kPoint, date); break;
+        case 6: protocol.ReadVolumeLevel(kPoint, byte); break;
+        case 7: protocol.ReadDeviceLanguage(kPoint, byte); break;
+        case 8: protocol.ReadFirmwareVersion(kPoint, text); break;
+        case 9: protocol.ReadFactoryNumber(kPoint, text); break;
+        case 10: protocol.ReadVariable252Text(kPoint, text); break;
+        case 11: protocol.ReadRecordsCount(kPoint, word); break;
+        case 12: protocol.ContinueMeasure(kPoint); break;
+        case 13: protocol.CompleteSeries(kPoint); break;
+      }
+      CheckText(text, kTextMost, "text setting");
       break;
     }
   }

@@ -44,6 +44,7 @@ enum {
   kReadLanguages,
   kWaitForAnswer,
   kScanBus,
+  kSingleReads,
 };
 
 void AddChunk(Bytes& seed, std::uint8_t control, const Bytes& body) {
@@ -229,6 +230,16 @@ int main(int argc, char** argv) {
     std::vector<std::uint16_t> list;
     s.ReadLanguages(p, list);
   });
+
+  Record(folder, "not_ready_text", kSingleReads, 2, nullptr, [&](SerialPortLorimProtocol& s) {
+    wxString text;
+    s.ReadNotReadyText(p, text);
+  });
+  Record(folder, "device_date", kSingleReads, 5, nullptr, [&](SerialPortLorimProtocol& s) {
+    kalvo_lorim::DateTime date;
+    s.ReadDeviceDateTime(p, date);
+  });
+  Record(folder, "continue", kSingleReads, 12, nullptr, [&](SerialPortLorimProtocol& s) { s.ContinueMeasure(p); });
 
   // Two points answer the broadcast, over and over.
   Record(folder, "scan", kScanBus, 0, nullptr, [&](SerialPortLorimProtocol& s) {
