@@ -28,6 +28,7 @@
 
 #include "answer_line.h"
 #include "fuzz_support.h"
+#include "answer_operations.h"
 #include "kalvo_lorim/error.h"
 #include "kalvo_lorim/pointparam.h"
 #include "kalvo_lorim/pointscollection.h"
@@ -207,25 +208,7 @@ bool IsLibraryCode(int code) { return (code >= 1 && code <= 255) || (code >= 0xF
 // ---------------------------------------------------------------------------
 // Operations
 
-enum Operation {
-  kReceiveAnswer,
-  kReadVariable,
-  kReadVariableAnyType,
-  kReadPointParams,
-  kReadTable,
-  kReadAlgorithms,
-  kReadChangedParams,
-  kReadCurrentMeasure,
-  kReadMeasure,
-  kReadInstantValue,
-  kRecordToText,
-  kReadParamValue,
-  kReadLanguages,
-  kWaitForAnswer,
-  kScanBus,
-  kSingleReads,
-  kOperations
-};
+using namespace answerline;
 
 const DataType kAskedTypes[] = {DataType::Byte,  DataType::Text8,  DataType::Word,     DataType::Long,
                                 DataType::ShortFloat, DataType::Float, DataType::Text16, DataType::DateTime,

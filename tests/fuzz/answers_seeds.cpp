@@ -12,6 +12,7 @@
 
 #include <wx/init.h>
 
+#include "answer_operations.h"
 #include "kalvo_lorim/error.h"
 #include "kalvo_lorim/pointparam.h"
 #include "kalvo_lorim/pointscollection.h"
@@ -27,25 +28,7 @@ namespace {
 
 const Address kPoint(1, 2, 3);
 
-// The fuzzer's operation numbers.
-enum {
-  kReceiveAnswer,
-  kReadVariable,
-  kReadVariableAnyType,
-  kReadPointParams,
-  kReadTable,
-  kReadAlgorithms,
-  kReadChangedParams,
-  kReadCurrentMeasure,
-  kReadMeasure,
-  kReadInstantValue,
-  kRecordToText,
-  kReadParamValue,
-  kReadLanguages,
-  kWaitForAnswer,
-  kScanBus,
-  kSingleReads,
-};
+using namespace answerline;
 
 void AddChunk(Bytes& seed, std::uint8_t control, const Bytes& body) {
   seed.push_back(control);
