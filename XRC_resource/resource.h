@@ -1,0 +1,3 @@
+#pragma once
+// Registers the built-in window resources with the global resource loader.
+void InitXmlResource();

@@ -1,0 +1,4 @@
+#include "app/appsettings.h"
+
+AppSettingsRecord AppSettings;
+bool StartedFromSystem = false;

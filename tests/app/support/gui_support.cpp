@@ -1,0 +1,105 @@
+#include "gui_support.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+#include <wx/evtloop.h>
+#include <wx/msgdlg.h>
+#include <wx/timer.h>
+
+namespace guitest {
+
+bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs) {
+  if (done()) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  wxGUIEventLoop loop;
+  wxTimer timer;
+  timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    if (done() || std::chrono::steady_clock::now() >= deadline) loop.Exit();
+  });
+  timer.Start(5);
+  loop.Run();
+  timer.Stop();
+  return done();
+}
+
+void RunLoopFor(int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  RunLoopUntil([&] { return std::chrono::steady_clock::now() >= deadline; }, ms + 1000);
+}
+
+ShownDialog Describe(wxDialog* dialog) {
+  ShownDialog d;
+  d.className = dialog->GetClassInfo() ? wxString(dialog->GetClassInfo()->GetClassName()) : wxString();
+  d.title = dialog->GetTitle();
+  if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+    d.title = box->GetCaption();
+    d.message = box->GetMessage();
+    d.style = box->GetMessageDialogStyle();
+  }
+  return d;
+}
+
+ModalScript::ModalScript() { Register(); }
+
+ModalScript::~ModalScript() { Unregister(); }
+
+ModalScript& ModalScript::Then(Answer answer) {
+  answers_.push_back(std::move(answer));
+  return *this;
+}
+
+ModalScript& ModalScript::ThenId(int id) {
+  return Then([id](wxDialog*) { return id; });
+}
+
+int ModalScript::Enter(wxDialog* dialog) {
+  shown_.push_back(Describe(dialog));
+  if (next_ >= answers_.size()) {
+    ADD_FAILURE() << "unexpected modal dialog \"" << shown_.back().title << "\": "
+                  << shown_.back().message;
+    return wxID_CANCEL;
+  }
+  return answers_[next_++](dialog);
+}
+
+ScratchDir::ScratchDir() {
+  char tmpl[] = "/tmp/kalvo-gui-XXXXXX";
+  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+  old_ = std::filesystem::current_path().string();
+  std::filesystem::current_path(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::current_path(old_, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+void ScratchDir::Write(const std::string& name, const std::string& content) const {
+  const std::filesystem::path p = std::filesystem::path(path_) / name;
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary);
+  out << content;
+}
+
+std::string ScratchDir::Read(const std::string& name) const {
+  std::ifstream in(std::filesystem::path(path_) / name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool ScratchDir::Exists(const std::string& name) const {
+  return std::filesystem::exists(std::filesystem::path(path_) / name);
+}
+
+}  // namespace guitest
