@@ -41,7 +41,7 @@ void PointRefresh::Run(const PointSnapshot& copy, std::chrono::steady_clock::tim
   }
   apply_(copy);
   applied_.fetch_add(1);
-  if (latency_) latency_(std::chrono::steady_clock::now() - posted);
+  if (afterApply_) afterApply_(copy, std::chrono::steady_clock::now() - posted);
 }
 
 void PointRefresh::Close() { closed_.store(true); }

@@ -30,8 +30,9 @@ class PointSnapshot : public kalvo_lorim::Point {
 class PointRefresh : public std::enable_shared_from_this<PointRefresh> {
  public:
   using Apply = std::function<void(const kalvo_lorim::Point&)>;
-  // Time from Post to the end of Apply, for the refresh benchmark.
-  using LatencyObserver = std::function<void(std::chrono::steady_clock::duration)>;
+  // Runs on the GUI thread after each applied copy, with the time since it
+  // was posted: for tests and the refresh benchmark.
+  using AfterApply = std::function<void(const kalvo_lorim::Point&, std::chrono::steady_clock::duration)>;
 
   // `gui` runs the copies; it must outlive every Post (the window stops the
   // device thread before it goes).
@@ -42,7 +43,7 @@ class PointRefresh : public std::enable_shared_from_this<PointRefresh> {
   // GUI thread.
   void Close();
   bool IsClosed() const { return closed_.load(); }
-  void SetLatencyObserver(LatencyObserver observer) { latency_ = std::move(observer); }
+  void SetAfterApply(AfterApply observer) { afterApply_ = std::move(observer); }
 
   std::uint64_t Applied() const { return applied_.load(); }
   // Kinds of the last events of the points posted after Close.
@@ -54,7 +55,7 @@ class PointRefresh : public std::enable_shared_from_this<PointRefresh> {
 
   wxEvtHandler* gui_;
   Apply apply_;
-  LatencyObserver latency_;
+  AfterApply afterApply_;
   std::atomic<bool> closed_{false};
   std::atomic<std::uint64_t> applied_{0};
   mutable std::mutex droppedLock_;
