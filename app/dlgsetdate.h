@@ -1,0 +1,32 @@
+#pragma once
+// Date and time of day for the device clock; built in code.
+
+#include <wx/dialog.h>
+
+#include "kalvo_lorim/types.h"
+
+class wxCalendarCtrl;
+class MyTimeCtrl;
+
+class DlgSetDate : public wxDialog {
+ public:
+  explicit DlgSetDate(wxWindow* parent);
+  ~DlgSetDate() override;
+
+  // The chosen day with the time of the time field, milliseconds 0.
+  // OK only ends the dialog when that text reads as a time of day the device
+  // can hold, so after wxID_OK this is exactly what the operator saw.
+  kalvo_lorim::DateTime GetDateTime() const;
+
+  void OnOK(wxCommandEvent& event);
+  void OnCancel(wxCommandEvent& event);
+
+ private:
+  void CreateControls();
+
+  wxWindow* parent_ = nullptr;
+  wxCalendarCtrl* calendar_ = nullptr;
+  MyTimeCtrl* time_ = nullptr;
+
+  wxDECLARE_EVENT_TABLE();
+};
