@@ -9,6 +9,7 @@
 
 #include "platform/tick.h"
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/numbers.h"
 #include "kalvo_lorim/record.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
 
@@ -74,10 +75,10 @@ wxString RecordToText(const MeasurementRecord& r) {
   // The rates are kept in single precision, as the point computes them.
   const float rate1 = r.f1 / static_cast<float>(r.n1) * 60.0f;
   const float rate2 = r.f2 / static_cast<float>(r.n2) * 60.0f;
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(r.f1));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(rate1));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(r.f2));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(rate2));
+  line += FormatNumber("%.2f\t", static_cast<double>(r.f1));
+  line += FormatNumber("%.2f\t", static_cast<double>(rate1));
+  line += FormatNumber("%.2f\t", static_cast<double>(r.f2));
+  line += FormatNumber("%.2f\t", static_cast<double>(rate2));
   line += r.flag != 0 ? wxString(L"n\u0444\t") : wxString(wxT("0\t"));
   return line;
 }
