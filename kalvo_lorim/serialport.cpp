@@ -189,6 +189,8 @@ bool SerialPort::Flush() {
 
 bool SerialPort::ClearError() { return line_.ClearError(); }
 
+bool SerialPort::DiscardInput() { return line_.DiscardInput(); }
+
 bool SerialPort::Write(const void* buffer, std::uint32_t count) {
   if (!open_) {
     lastError_ = kPortError;

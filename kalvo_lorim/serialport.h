@@ -63,6 +63,8 @@ class SerialPort {
   virtual bool Flush();
   virtual bool ClearError();
   virtual bool Write(const void* buffer, std::uint32_t count);
+  // Drops what was received and not read yet. No lock, as a read.
+  bool DiscardInput();
 
   // Pauses, then reads up to count bytes within the line time-outs. Last
   // error: 0 when all came, 0xF00 when none did, else unchanged.

@@ -183,6 +183,9 @@ void SerialPortLorimProtocol::SendFrame(const std::uint8_t (&header)[HeaderSize]
 void SerialPortLorimProtocol::SendKept() {
   SetLastError(0);
   ClearError();
+  // A point speaks only when asked, so whatever waits on the line now is a
+  // late answer to an earlier request.
+  DiscardInput();
   // Write failures leave 0xF02 or 0xF03; the next receive attempt resets
   // the last error, so such a request ends as "No answer".
   Write(keptHeader_, HeaderSize);
@@ -230,15 +233,23 @@ Address SerialPortLorimProtocol::GetAnswerSource() const {
 void SerialPortLorimProtocol::ReceiveAnswer() {
   for (int attempt = 0;; ++attempt) {
     try {
-      SetLastError(0);
-      receivedLength_ = 0;
-      ReadExact(answerHeader_, HeaderSize);
-      const std::uint32_t length = GetAnswerDataLength();
-      if (length != 0) {
-        ReadIntoArea(length + ChecksumSize);
-        receivedLength_ = length + ChecksumSize;
+      const std::uint32_t start = platform::GetTickCount();
+      for (;;) {
+        SetLastError(0);
+        receivedLength_ = 0;
+        ReadExact(answerHeader_, HeaderSize);
+        const std::uint32_t length = GetAnswerDataLength();
+        if (length != 0) {
+          ReadIntoArea(length + ChecksumSize);
+          receivedLength_ = length + ChecksumSize;
+        }
+        CheckFrame();
+        if (AnswersKeptRequest()) break;
+        // A late answer to an earlier request; ours may follow it while the
+        // header's budget lasts.
+        if (platform::GetTickCount() - start > replyTimeout_ + HeaderSize) PROTOCOL_FAIL(kNoAnswer);
       }
-      CheckAnswer();
+      CheckErrorAnswer();
       return;
     } catch (const Exception&) {
       // Nothing more is heard on an interrupted line, so repeating is pointless.
@@ -249,7 +260,23 @@ void SerialPortLorimProtocol::ReceiveAnswer() {
   }
 }
 
+bool SerialPortLorimProtocol::AnswersKeptRequest() const {
+  // Identify, broadcast and write answers are taken as they come.
+  if (!keptValid_ || keptHeader_[6] != static_cast<std::uint8_t>(PacketKind::Read)) return true;
+  const Address asked(keptHeader_[0], keptHeader_[1], keptHeader_[2]);
+  // A point reached directly answers from its own address.
+  const bool anySource = asked == BroadcastAddress() || asked == NoAddress();
+  if (!anySource && GetAnswerSource() != asked) return false;
+  // Without a data block there is no id to compare; the read refuses such an answer itself.
+  return receivedLength_ == 0 || answerData_[0] == keptData_[0];
+}
+
 void SerialPortLorimProtocol::CheckAnswer() {
+  CheckFrame();
+  CheckErrorAnswer();
+}
+
+void SerialPortLorimProtocol::CheckFrame() {
   int code = 0;
   if (Checksum(answerHeader_, 10) != GetU32(answerHeader_ + 10)) {
     code = kHeaderCorrupted;
@@ -260,14 +287,17 @@ void SerialPortLorimProtocol::CheckAnswer() {
     const std::uint32_t length = receivedLength_ - ChecksumSize;
     if (Checksum(answerData_, length) != GetU32(answerData_ + length)) code = kDataCorrupted;
   }
-  if (code == 0 && answerHeader_[6] == static_cast<std::uint8_t>(PacketKind::ErrorAnswer)) {
-    // An error answer too short to hold its code byte says nothing more.
-    code = receivedLength_ >= ChecksumSize + 2 ? answerData_[1] : kUnknownError;
-  }
   if (code != 0) {
     if (receivedLength_ > ReceiveAreaSize) receivedLength_ = 0;
     PROTOCOL_FAIL(code);
   }
+}
+
+void SerialPortLorimProtocol::CheckErrorAnswer() {
+  if (answerHeader_[6] != static_cast<std::uint8_t>(PacketKind::ErrorAnswer)) return;
+  // An error answer too short to hold its code byte says nothing more.
+  const int code = receivedLength_ >= ChecksumSize + 2 ? answerData_[1] : kUnknownError;
+  if (code != 0) PROTOCOL_FAIL(code);
 }
 
 void SerialPortLorimProtocol::WriteVariable(const Address& address, DataType type, std::uint8_t id,

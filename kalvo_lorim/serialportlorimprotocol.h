@@ -127,7 +127,9 @@ class SerialPortLorimProtocol : public SerialPort {
   // block with its checksum (`length` bytes) when there is one.
   void SendFrame(const std::uint8_t (&header)[HeaderSize], const std::uint8_t* data, std::uint32_t length);
   // Fills the receive area with a validated answer, sending the kept
-  // request again after each failure, 6 transmissions in all.
+  // request again after each failure, 6 transmissions in all. Each
+  // transmission first drops what waits on the line; an answer of another
+  // point or variable than a read asked for is skipped.
   void ReceiveAnswer();
   // Reads exactly n bytes within reply time-out + n ms; throws 0xF00 when
   // nothing came, 0xF01 when part did.
@@ -186,6 +188,13 @@ class SerialPortLorimProtocol : public SerialPort {
   void ReadIntoArea(std::uint32_t count);
   void ReadExactInto(std::uint8_t* buffer, std::size_t capacity, std::uint32_t count);
   void ExchangeRead(const kalvo_lorim::Address& address, DataType type, std::uint8_t id);
+  // The checksums of the answer in the receive area; throws 3 or 7.
+  void CheckFrame();
+  // Throws the point's code for an error answer.
+  void CheckErrorAnswer();
+  // False for an answer to a read that comes from another point or is of
+  // another variable than the kept request asked for.
+  bool AnswersKeptRequest() const;
   // The number of value bytes the answer's data type gives; throws when
   // the answer cannot give them.
   std::uint32_t AnswerValueCount();
