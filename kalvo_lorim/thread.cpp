@@ -38,6 +38,8 @@ namespace {
 std::mutex abandonedLock;
 std::vector<Thread*> abandonedThreads;
 
+std::atomic<void (*)()> abandonStepHook{nullptr};
+
 }  // namespace
 
 namespace {
@@ -160,18 +162,20 @@ bool Thread::Abandon(unsigned waitMs) {
       delete this;
       return true;
     }
+    // Marked before the read is woken: holding the lock means the thread is
+    // on the bus, pausing or done, so it sees the mark before it touches the
+    // owner's objects again, and a woken read reports nothing.
+    control->abandoned = true;
+    control->stop = true;
+    control->wake.notify_all();
   }
+  if (void (*hook)() = abandonStepHook.load()) hook();
   // Wakes a read in progress and makes every later one return at once; the
   // descriptor stays open until the thread itself closes the port.
   protocol_.InterruptReads();
   bool ended = false;
   {
     std::unique_lock<std::mutex> lock(control->mutex);
-    // Holding the lock means the thread is on the bus, pausing or done: it
-    // sees the mark before it touches the owner's objects again.
-    control->abandoned = true;
-    control->stop = true;
-    control->wake.notify_all();
     ended = control->wake.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return control->ended; });
   }
   if (ended) {
@@ -204,6 +208,8 @@ void Thread::ReapAbandoned() {
     delete t;
   }
 }
+
+void Thread::SetAbandonStepHook(void (*hook)()) { abandonStepHook.store(hook); }
 
 std::size_t Thread::AbandonedCount() {
   ReapAbandoned();

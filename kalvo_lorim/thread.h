@@ -69,6 +69,9 @@ class Thread : public wxThread {
   bool Abandon(unsigned waitMs = AbandonWaitMs);
   // Abandoned threads still running; those that ended are joined and deleted.
   static std::size_t AbandonedCount();
+  // Test seam: called by Abandon between its two steps (marking the thread
+  // and waking its read), to widen that window. Null by default.
+  static void SetAbandonStepHook(void (*hook)());
 
   // Read by the watchdog without a lock: a hint only.
   std::uint32_t GetReadStartTick() const { return protocol_.GetReadStartTick(); }

@@ -472,6 +472,32 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
 }
 
+// Abandon marks the thread before it wakes the read: a thread woken from its
+// read must never report the failed exchange. The hook holds Abandon between
+// its two steps for a while, so that a woken thread has all the time it needs.
+TEST_F(ThreadTest, ReadWokenByAbandonReportsNothing) {
+  pointsim::Point& sim = SimPoint(kA);
+  sim.AddFault(pointsim::Fault::NoAnswer());
+  AddPoint(kA);
+  StartThread();
+  const std::uint32_t deadline = platform::GetTickCount() + 5000;
+  while (!thread_->IsReading()) {
+    ASSERT_LT(static_cast<std::int32_t>(platform::GetTickCount() - deadline), 0) << "never reads";
+    target_.WaitForCount(1000, 1);
+  }
+  // In the first exchange on the bus, so a "No answer" would be news to the point.
+  const std::size_t heard = target_.Notes().size();
+  ASSERT_EQ(Recorder::Count(target_.Notes(), 35, kA), 0u);
+  Thread::SetAbandonStepHook([] { platform::Sleep(300); });
+  const bool ended = thread_->Abandon();
+  Thread::SetAbandonStepHook(nullptr);
+  thread_ = nullptr;
+  EXPECT_TRUE(ended);
+  points_.ReleaseBusy();
+  const std::vector<Note> notes = target_.Notes();
+  EXPECT_EQ(notes.size(), heard) << "heard event " << notes.back().kind;
+}
+
 TEST_F(ThreadTest, AbandonedThreadThatOutlastsTheWaitIsReapedOnceItEnds) {
   pointsim::Point& sim = SimPoint(kA);
   sim.AddFault(pointsim::Fault::NoAnswer());
