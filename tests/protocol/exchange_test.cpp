@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -112,6 +113,34 @@ TEST_F(ExchangeTest, InterruptedLineEndsTheExchangeAtOnce) {
   protocol_->ResumeReads();
   AnsweringAlways(Answer(4, 0, {}));
   EXPECT_NO_THROW(protocol_->Identify(kPoint));
+}
+
+// The watchdog's way out of a read that waits inside the line for a long
+// announced data block: the interrupt must end that wait at once, not after
+// the half minute the block's time-out allows.
+TEST_F(ExchangeTest, InterruptEndsAReadWaitingOnTheLine) {
+  AnsweringAlways(Header(pointsim::kind::Read, 5, 30000));
+  auto exchange = std::async(std::launch::async, [&] {
+    std::uint16_t value = 0;
+    try {
+      protocol_->ReadVariable(kPoint, DataType::Word, 24, &value, sizeof value);
+    } catch (const kalvo_lorim::Exception& e) {
+      return e.GetCode();
+    }
+    return 0;
+  });
+  // Well past the pause before the port read: the read is inside the line.
+  const auto start = Clock::now();
+  while (!protocol_->IsReading() || platform::GetTickCount() - protocol_->GetReadStartTick() < 200) {
+    ASSERT_LT(ElapsedMs(start), 5000) << "never waits on the line";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const auto interrupted = Clock::now();
+  protocol_->InterruptReads();
+  ASSERT_EQ(exchange.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_LT(ElapsedMs(interrupted), 200);
+  EXPECT_EQ(exchange.get(), 0xF00);  // nothing of the block came
+  EXPECT_EQ(SettledRequests(), 1u);
 }
 
 struct BadAnswer {
