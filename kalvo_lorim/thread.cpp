@@ -4,6 +4,8 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -318,8 +320,12 @@ wxThread::ExitCode Thread::Entry() {
       Pause(VisitPause);
     }
   } catch (const Abandoned&) {
+  } catch (const Exception&) {
+    // A listening thread whose line stays quiet ends in order.
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "device thread: polling ends: %s\n", e.what());
   } catch (...) {
-    // Anything else ends the thread in order.
+    std::fprintf(stderr, "device thread: polling ends: unknown exception\n");
   }
   hold_.unlock();
   return static_cast<ExitCode>(nullptr);
@@ -348,10 +354,27 @@ void Thread::Visit(Point* point) {
   if (!GateLets(point, key)) return;
   try {
     (this->*handler)(point, argument);
+  } catch (const Abandoned&) {
+    throw;
   } catch (const Exception&) {
     ReportError(point);
   } catch (const boost::bad_any_cast&) {
     ReportError(point);
+  } catch (const std::exception& e) {
+    ReportUnexpected(point, key, e.what());
+  } catch (...) {
+    ReportUnexpected(point, key, "unknown exception");
+  }
+}
+
+void Thread::ReportUnexpected(Point* point, int key, const char* what) {
+  // A loop that ended here would leave the window frozen, and with no read in
+  // progress the watchdog would never restart it: say so and poll on.
+  std::fprintf(stderr, "device thread: command %d for point %s failed: %s\n", key,
+               static_cast<const char*>(point->GetAddress().Text().utf8_str()), what);
+  try {
+    PostEvent(EventKind::ReadError, point, Error::UnknownError);
+  } catch (...) {
   }
 }
 

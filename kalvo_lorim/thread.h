@@ -101,6 +101,9 @@ class Thread : public wxThread {
   void PostEvent(int kind, Point* point, const boost::any& payload);
   // After a failed command: only "no answer" left on the port is reported.
   void ReportError(Point* point);
+  // After a command that threw what the library does not throw: standard
+  // error, and a read error for the point.
+  void ReportUnexpected(Point* point, int key, const char* what);
   bool GateLets(Point* point, int key) const;
   void Visit(Point* point);
   // Waits without holding the owner's objects; ends the visit when the

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -470,6 +471,42 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   commands_.Post(48, kA, 0L);
   StartThread();
   ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+}
+
+// A point whose handling of the records count throws what the library does
+// not know, the first time only.
+class ThrowingPoint : public Point {
+ public:
+  using Point::Point;
+  bool OnRecordsCountRead(const Event& event) override {
+    if (!thrown_.exchange(true)) throw std::runtime_error("records count out of reach");
+    return Point::OnRecordsCountRead(event);
+  }
+
+ private:
+  std::atomic<bool> thrown_{false};
+};
+
+TEST_F(ThreadTest, UnexpectedExceptionIsReportedAndPollingGoesOn) {
+  SimPoint(kA);
+  SimPoint(kB);
+  points_.Add(new ThrowingPoint(kA));
+  AddPoint(kB);
+  commands_.Post(48, kA, 0L);
+  ::testing::internal::CaptureStderr();
+  StartThread();
+  const bool reported = target_.WaitForKind(36, kA, 10000);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(reported) << "no read error for the point";
+  EXPECT_NE(errors.find("records count out of reach"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("1.2.3"), std::string::npos) << errors;
+
+  // Both points are still polled, and the same command now goes through.
+  commands_.Post(48, kA, 0L);
+  ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+  const std::size_t heardB = Kinds(target_.Notes(), kB).size();
+  ASSERT_TRUE(target_.WaitFor([&](const std::vector<Note>& n) { return Kinds(n, kB).size() > heardB; }, 10000));
+  EXPECT_EQ(Recorder::Count(target_.Notes(), 1, kA), 0u);  // not ended: no unplugged yet
 }
 
 // Abandon marks the thread before it wakes the read: a thread woken from its
