@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <wx/datetime.h>
@@ -51,6 +50,7 @@ constexpr unsigned ListenPause = 40;
 constexpr unsigned EmptyPause = 100;
 constexpr unsigned NoCommandPause = 50;
 constexpr unsigned VisitPause = 40;
+constexpr unsigned BusyPointPause = 5;
 constexpr std::uint32_t ListenQuietLimit = 1000;
 constexpr int TrueValueParam = 30;
 constexpr std::uint8_t DeviceCodeId = 28;
@@ -307,10 +307,9 @@ wxThread::ExitCode Thread::Entry() {
       if (index >= points_->Size()) index = 0;
       Point* point = points_->At(index);
       if (!points_->TryLock(point)) {
-        // Held elsewhere: try the same point again, letting a stop request in.
-        hold_.unlock();
-        std::this_thread::yield();
-        hold_.lock();
+        // Held elsewhere, as a rule briefly: try the same point again soon,
+        // letting a stop request in, without spinning a core meanwhile.
+        Pause(BusyPointPause);
         continue;
       }
       Visit(point);

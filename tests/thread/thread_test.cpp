@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 #include <gtest/gtest.h>
 
 #include "kalvo_lorim/command.h"
@@ -471,6 +473,31 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   commands_.Post(48, kA, 0L);
   StartThread();
   ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+}
+
+double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// A point held elsewhere (a panel reading it) is waited for without burning
+// a core, and the visits keep their order: the next point is not taken first.
+TEST_F(ThreadTest, PointHeldElsewhereIsWaitedForInOrder) {
+  SimPoint(kA);
+  SimPoint(kB);
+  Point* held = AddPoint(kA);
+  AddPoint(kB);
+  ASSERT_TRUE(points_.TryLock(held));
+  const double cpuBefore = ProcessCpuMs();
+  StartThread();
+  EXPECT_FALSE(target_.WaitForCount(1, 500));
+  const double cpuMs = ProcessCpuMs() - cpuBefore;
+  EXPECT_LT(cpuMs, 150.0) << "the wait spins";
+
+  points_.Release(held);
+  ASSERT_TRUE(target_.WaitForCount(1, 5000));
+  EXPECT_EQ(target_.Notes().front().address, kA);
 }
 
 // A point whose handling of the records count throws what the library does
