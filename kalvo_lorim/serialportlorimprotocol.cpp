@@ -7,10 +7,11 @@
 
 #include <wx/intl.h>
 
+#include "kalvo_lorim/bytes.h"
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/protocol_fail.h"
 #include "platform/tick.h"
 
-#define PROTOCOL_FAIL(code) Fail(static_cast<int>(code), __FILE__, __LINE__)
 
 namespace kalvo_lorim {
 
@@ -29,20 +30,6 @@ constexpr int kHeaderCorrupted = static_cast<int>(Error::HeaderCorrupted);
 constexpr int kDataCorrupted = static_cast<int>(Error::DataCorrupted);
 constexpr int kUnknownError = static_cast<int>(Error::UnknownError);
 constexpr int kBufferOverflow = static_cast<int>(Error::BufferOverflow);
-
-void PutU16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 template <std::size_t N>
 bool Contains(const int (&set)[N], int value) {
@@ -132,8 +119,8 @@ void SerialPortLorimProtocol::Init(std::uint32_t replyTimeout, std::uint32_t ret
   keptLength_ = 0;
 }
 
-void SerialPortLorimProtocol::Fail(int code, const char* file, int line) {
-  SetLastError(code);
+void SerialPortLorimProtocol::Fail(int code, const char* file, int line, LastError lastError) {
+  if (lastError == LastError::Set) SetLastError(code);
   throw Exception(file, line, code);
 }
 
@@ -223,7 +210,7 @@ void SerialPortLorimProtocol::ReadIntoArea(std::uint32_t count) {
 }
 
 std::uint16_t SerialPortLorimProtocol::GetAnswerDataLength() const {
-  return static_cast<std::uint16_t>(answerHeader_[8] | answerHeader_[9] << 8);
+  return GetU16(answerHeader_ + 8);
 }
 
 Address SerialPortLorimProtocol::GetAnswerSource() const {

@@ -199,7 +199,11 @@ class SerialPortLorimProtocol : public SerialPort {
   // the answer cannot give them.
   std::uint32_t AnswerValueCount();
   void CopyValue(std::uint32_t count, void* destination, std::size_t size);
-  [[noreturn]] void Fail(int code, const char* file, int line);
+  // The one way the protocol fails (PROTOCOL_FAIL): the code becomes the
+  // last error, which the device thread reports by, unless it is kept for
+  // a failure that is no exchange's; then it is thrown.
+  enum class LastError { Set, Keep };
+  [[noreturn]] void Fail(int code, const char* file, int line, LastError lastError = LastError::Set);
 
   kalvo_lorim::Address ownAddress_;
   std::uint32_t replyTimeout_ = FastReplyTimeout;
@@ -329,7 +333,6 @@ class SerialPortLorimProtocol : public SerialPort {
   // terminator or with the room.
   wxString ReadText(const kalvo_lorim::Address& address, std::uint8_t id);
   void WriteText(const kalvo_lorim::Address& address, std::uint8_t id, const wxString& text);
-  [[noreturn]] void FailWith(int code, const char* file, int line);
 
  public:
   // UTF-16LE bytes to text; a pair of surrogates is one character, a lone

@@ -15,6 +15,7 @@
 #include "kalvo_lorim/event.h"
 #include "kalvo_lorim/measure.h"
 #include "kalvo_lorim/pointparam.h"
+#include "kalvo_lorim/variables.h"
 #include "platform/tick.h"
 
 namespace kalvo_lorim {
@@ -53,7 +54,6 @@ constexpr unsigned VisitPause = 40;
 constexpr unsigned BusyPointPause = 5;
 constexpr std::uint32_t ListenQuietLimit = 1000;
 constexpr int TrueValueParam = 30;
-constexpr std::uint8_t DeviceCodeId = 28;
 
 SerialPortLorimProtocol::Configurator FromName(const char* portName, bool slow) {
   return SerialPortLorimProtocol::Configurator(
@@ -514,7 +514,7 @@ void Thread::ReadChanged(Point* point) {
   std::uint16_t count = 0;
   OnBus([&] { protocol_.ReadChangedIds(address, ids, ChangedIdCapacity, count); });
   count = static_cast<std::uint16_t>(std::min<std::size_t>(count, ChangedIdCapacity));
-  if (std::find(ids, ids + count, DeviceCodeId) != ids + count) {
+  if (std::find(ids, ids + count, variable::kDeviceCode) != ids + count) {
     PointParams params;
     OnBus([&] { protocol_.ReadPointParams(address, params); });
     PostEvent(EventKind::ParamsRead, point, params);
