@@ -3,9 +3,10 @@
 // collection one after another, running one command per visit and turning
 // every outcome into an event for the point and a call to the event target.
 //
-// Ownership: the owner creates the thread, starts it with Start, and ends it
-// with Stop or Abandon, each of which consumes the object (never delete it,
-// and use neither wxThread::Delete nor wxThread::Kill):
+// Ownership: the owner creates the thread with new, starts it with Start, and
+// ends it with Stop or Abandon, each of which consumes the object, also after
+// a failed Start. The owner never deletes it and uses neither wxThread::Delete
+// nor wxThread::Kill:
 //   - Stop asks the thread to stop and waits until it has ended: the command
 //     in progress finishes, every point gets the unplugged event, the port
 //     is closed and the system thread is joined before Stop returns;
@@ -58,7 +59,7 @@ class Thread : public wxThread {
   ~Thread() override;
 
   // Creates and runs the system thread. On failure the object is not
-  // running and the caller deletes it.
+  // running; end it with Stop as any other.
   bool Start();
   // From the owner's thread: asks to stop, waits until the thread ended and
   // deletes it (also one never started).
@@ -69,8 +70,8 @@ class Thread : public wxThread {
   bool Abandon(unsigned waitMs = AbandonWaitMs);
   // Abandoned threads still running; those that ended are joined and deleted.
   static std::size_t AbandonedCount();
-  // Test seam: called by Abandon between its two steps (marking the thread
-  // and waking its read), to widen that window. Null by default.
+  // Test seam: called by Abandon between marking the thread and waking its
+  // read, to widen that window. Null by default.
   static void SetAbandonStepHook(void (*hook)());
 
   // Read by the watchdog without a lock: a hint only.
