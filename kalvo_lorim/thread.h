@@ -10,9 +10,10 @@
 //   - Stop asks the thread to stop and waits until it has ended: the command
 //     in progress finishes, every point gets the unplugged event, the port
 //     is closed and the system thread is joined before Stop returns;
-//   - Abandon gives up a thread that hangs in the bus: it wakes the read, and
-//     once it returns the thread touches none of the owner's objects (points,
-//     collection, queues, target) again and reports nothing more. The thread
+//   - Abandon gives up a thread that hangs in the bus: it marks the thread,
+//     then wakes the read; from the mark on the thread touches none of the
+//     owner's objects (points, collection, queues, target) again and reports
+//     nothing more. The thread
 //     then ends by itself and closes its port; Abandon waits a bounded time
 //     for that. One that takes longer is joined and deleted by a later
 //     Start of a thread, Stop or Abandon. The point it held stays busy
