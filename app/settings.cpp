@@ -69,13 +69,13 @@ bool SettingsTextReadable(const wxString& path) {
 
   wxStringInputStream none(wxString{});
   wxFileConfig scratch(none);
-  std::set<wxString> seen;
+  std::set<wxString> seen;  // the root group may open any number of times
   std::size_t from = 0;
   while (from <= text.length()) {
     std::size_t to = text.find_first_of("\r\n", from);
     if (to == wxString::npos) to = text.length();
     wxString group;
-    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && group != "/" &&
+    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && !group.empty() && group != "/" &&
         !seen.insert(group).second) {
       return false;
     }
