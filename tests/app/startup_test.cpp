@@ -100,6 +100,8 @@ std::string MapFile(const std::string& users, const std::string& points) {
 const std::string GoodMap = MapFile(UserLine("user", "pass", 127), PointLine("005.006.007"));
 const std::string InSystemIni = "[communication]\nwork_in_system=1\nserial_port=COM1\naddress=9.9.9\n"
                                 "wait_receiver_timeout=100\n[baudrate]\nbaud_rate=19200\n";
+// English whatever the system's language is.
+const std::string EnglishInSystemIni = InSystemIni + "[i18n]\nLanguage=english\n";
 const std::vector<std::string> GoodLine = {"user", "pass", "COM3", "5.6.7", "500"};
 
 // A scratch folder with the home folder of the single-instance lock, the
@@ -245,14 +247,14 @@ std::vector<FailureCase> FailureCases() {
   static const std::string corrupt = std::string("File corrupted. ") + Hint;
   return {
       // The points section is not read after a failure of the users section.
-      {"empty_users_section", InSystemIni, MapFile("", point), GoodLine, usersEmpty.c_str(), true},
-      {"empty_points_section", InSystemIni, MapFile(user, ""), GoodLine, pointsEmpty.c_str(), true},
-      {"missing_map_file", InSystemIni, std::nullopt, GoodLine, noMap.c_str(), true},
-      {"corrupt_map_file", InSystemIni, "users begin\r\n" + user, GoodLine, corrupt.c_str(), true},
-      {"no_arguments", InSystemIni, GoodMap, {}, "Kalvo_Checker can run only from Melvar_Monitor", false},
-      {"refused_command_line", InSystemIni, GoodMap, {"user", "pass", "com3", "5.6.7", "500"},
+      {"empty_users_section", EnglishInSystemIni, MapFile("", point), GoodLine, usersEmpty.c_str(), true},
+      {"empty_points_section", EnglishInSystemIni, MapFile(user, ""), GoodLine, pointsEmpty.c_str(), true},
+      {"missing_map_file", EnglishInSystemIni, std::nullopt, GoodLine, noMap.c_str(), true},
+      {"corrupt_map_file", EnglishInSystemIni, "users begin\r\n" + user, GoodLine, corrupt.c_str(), true},
+      {"no_arguments", EnglishInSystemIni, GoodMap, {}, "Kalvo_Checker can run only from Melvar_Monitor", false},
+      {"refused_command_line", EnglishInSystemIni, GoodMap, {"user", "pass", "com3", "5.6.7", "500"},
        "Error command line", false},
-      {"refused_login", InSystemIni, GoodMap, {"user", "wrong", "COM3", "5.6.7", "500"}, "Error command line",
+      {"refused_login", EnglishInSystemIni, GoodMap, {"user", "wrong", "COM3", "5.6.7", "500"}, "Error command line",
        false},
       // The program's own catalogs translate although the system cannot set
       // the language's locale.
@@ -298,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, StartupFailure, ::testing::ValuesIn(FailureCases
                          });
 
 TEST(StartupInSystem, CommandLineValuesAreInForceAndWrittenAtExit) {
-  StartFolder folder(InSystemIni, GoodMap);
+  StartFolder folder(EnglishInSystemIni, GoodMap);
   LogRecorder log;
   guitest::ModalScript boxes;  // none expected
   {
@@ -335,6 +337,9 @@ struct LanguageCase {
   const char* written;
   const char* splash;  // a splash picture put into the folder, or null
   bool splashShown;
+  // "Cancel" in the toolkit's own catalog (UTF-8); null for the system's
+  // language, which depends on the environment.
+  const char* toolkitCancel = "Cancel";
 };
 
 class StartupLanguage : public ::testing::TestWithParam<LanguageCase> {};
@@ -352,6 +357,9 @@ TEST_P(StartupLanguage, ChoosesFolderAndWritesTheNameBack) {
     EXPECT_EQ(app->GetResourceFolder(), c.folder);
     EXPECT_EQ(LanguageNames.size(), 3u);
     EXPECT_EQ(LanguageNames["russian"], wxString::FromUTF8("Русский"));
+    if (c.toolkitCancel) {
+      EXPECT_EQ(wxGetTranslation("Cancel"), wxString::FromUTF8(c.toolkitCancel));
+    }
     bool splashShown = false;
     for (wxWindow* w : wxTopLevelWindows) splashShown = splashShown || dynamic_cast<wxSplashScreen*>(w);
     EXPECT_EQ(splashShown, c.splashShown);
@@ -382,15 +390,15 @@ const std::string Splash = SplashPicture();
 INSTANTIATE_TEST_SUITE_P(
     Names, StartupLanguage,
     ::testing::Values(
-        LanguageCase{"no_settings_file", std::nullopt, wxLANGUAGE_DEFAULT, "./", "", nullptr, false},
+        LanguageCase{"no_settings_file", std::nullopt, wxLANGUAGE_DEFAULT, "./", "", nullptr, false, nullptr},
         LanguageCase{"russian_capitalised", std::string("[i18n]\nLanguage=Russian\n"), wxLANGUAGE_RUSSIAN, "./ru/",
-                     "russian", Splash.c_str(), true},
+                     "russian", Splash.c_str(), true, "Отмена"},
         LanguageCase{"ukrainian", std::string("[i18n]\nLanguage=ukrainian\n"), wxLANGUAGE_UKRAINIAN, "./uk/",
-                     "ukrainian", nullptr, false},
+                     "ukrainian", nullptr, false, "Скасувати"},
         LanguageCase{"english_with_a_broken_splash", std::string("[i18n]\nLanguage=english\n"),
                      wxLANGUAGE_ENGLISH, "./", "english", "/* XPM */ not a picture", false},
         LanguageCase{"unknown_name", std::string("[i18n]\nLanguage=klingon\n"), wxLANGUAGE_DEFAULT, "./", "",
-                     nullptr, false}),
+                     nullptr, false, nullptr}),
     [](const ::testing::TestParamInfo<LanguageCase>& info) { return std::string(info.param.name); });
 
 TEST(FontSizes, ByScreenWidth) {
