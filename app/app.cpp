@@ -191,10 +191,14 @@ bool App::StartInSystem() {
 
 bool App::OnInit() {
   // No catalog is loaded yet: the lock's name is the plain title.
+  instanceChecker = new wxSingleInstanceChecker;
+  bool locked;
   {
     wxLogNull quiet;
-    instanceChecker = new wxSingleInstanceChecker(_(KALVO_TITLE));
+    locked = instanceChecker->Create(_(KALVO_TITLE));
   }
+  // Without a lock (home folder not writable) the program still runs.
+  if (!locked) std::fprintf(stderr, "kalvo_checker: cannot take the single-instance lock\n");
   if (instanceChecker->IsAnotherRunning()) return false;
 
   wxXmlResource::Get()->InitAllHandlers();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <wx/file.h>
+#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/sstream.h>
@@ -52,12 +53,12 @@ bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path
 }
 
 // The toolkit's ini reader asserts on a group that opens twice, reads a huge
-// file in quadratic time and drops the file silently when it cannot decode
-// it; such a file is not given to it.
+// file in quadratic time, and drops a file it cannot open or decode without
+// a word, then reports its flush as done; such a file is not given to it.
 bool SettingsTextReadable(const wxString& path) {
   if (!wxFileName::FileExists(path)) return true;
   wxFile file;
-  if (!file.Open(path)) return true;  // the reader says so and starts empty
+  if (!file.Open(path)) return false;
   const wxFileOffset size = file.Length();
   if (size < 0 || static_cast<std::size_t>(size) > gwxApp::MaxSettingsFileSize) return false;
   std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -100,7 +101,7 @@ wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& ven
   wxFileConfig* result;
   detached = !SettingsTextReadable(path);
   if (detached) {
-    std::fprintf(stderr, "kalvo_checker: the settings file %s is damaged and is not read\n",
+    std::fprintf(stderr, "kalvo_checker: the settings file %s is damaged or unreadable; every setting takes its default\n",
                  static_cast<const char*>(path.utf8_str()));
     wxStringInputStream none(wxString{});
     result = new wxFileConfig(none);
@@ -122,6 +123,8 @@ bool gwxApp::WriteSettingsFile() {
   }
   bool ok;
   if (detachedConfig) {
+    // A file that could not even be read is not overwritten.
+    if (wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) return false;
     // Through a temporary file, as the toolkit's own flush does.
     wxTempFileOutputStream out(localFile);
     ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -490,7 +491,20 @@ TEST(SingleInstance, SecondCopyEndsAtOnceWithoutMessageAndLeavesTheSettings) {
 
   const pid_t first = StartProgram(work, home);
   ASSERT_GT(first, 0);
-  const bool shown = guitest::RunLoopUntil([&] { return ShowsMainWindow(first); }, 30000);
+  // A window tree read while other programs open and close windows may come
+  // out short, so a sighting counts once made.
+  // Asked every 100 ms: each question is two more clients of the X server.
+  bool shown = false;
+  auto asked = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+  guitest::RunLoopUntil(
+      [&] {
+        if (!shown && std::chrono::steady_clock::now() - asked >= std::chrono::milliseconds(100)) {
+          asked = std::chrono::steady_clock::now();
+          shown = ShowsMainWindow(first);
+        }
+        return shown;
+      },
+      30000);
   EXPECT_TRUE(shown) << "the first copy shows no main window";
   EXPECT_TRUE(fs::exists(home / KALVO_TITLE)) << "the lock lies in the home folder";
 
