@@ -76,8 +76,8 @@ bool SettingsTextReadable(const wxString& path) {
     std::size_t to = text.find_first_of("\r\n", from);
     if (to == wxString::npos) to = text.length();
     wxString group;
-    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && !group.empty() && group != "/" &&
-        !seen.insert(group).second) {
+    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && !group.empty() &&
+        group != "/" && !seen.insert(group).second) {
       return false;
     }
     from = to + 1;
@@ -101,7 +101,9 @@ wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& ven
   wxFileConfig* result;
   detached = !SettingsTextReadable(path);
   if (detached) {
-    std::fprintf(stderr, "kalvo_checker: the settings file %s is damaged or unreadable; every setting takes its default\n",
+    std::fprintf(stderr,
+                 "kalvo_checker: the settings file %s is damaged or unreadable; "
+                 "every setting takes its default\n",
                  static_cast<const char*>(path.utf8_str()));
     wxStringInputStream none(wxString{});
     result = new wxFileConfig(none);
