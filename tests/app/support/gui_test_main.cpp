@@ -57,13 +57,17 @@ int main(int argc, char** argv) {
   setenv("GDK_BACKEND", "x11", 1);
 
   // A display that refuses a connection under load gets a few more tries.
-  // The toolkit's library is loaded with the program; its header is not needed.
-  using InitCheck = int (*)(int*, char***);
-  auto initCheck = reinterpret_cast<InitCheck>(dlsym(RTLD_DEFAULT, "gtk_init_check"));
-  bool opened = initCheck == nullptr;
+  // Xlib is loaded with the toolkit; its header is not needed.
+  using OpenDisplay = void* (*)(const char*);
+  using CloseDisplay = int (*)(void*);
+  auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(RTLD_DEFAULT, "XOpenDisplay"));
+  auto closeDisplay = reinterpret_cast<CloseDisplay>(dlsym(RTLD_DEFAULT, "XCloseDisplay"));
+  bool opened = openDisplay == nullptr || closeDisplay == nullptr;
   for (int attempt = 0; attempt < 20 && !opened; ++attempt) {
-    opened = initCheck(&argc, &argv) != 0;
-    if (!opened) {
+    if (void* display = openDisplay(nullptr)) {
+      closeDisplay(display);
+      opened = true;
+    } else {
       std::fprintf(stderr, "display %s refused the connection (attempt %d)\n", std::getenv("DISPLAY"), attempt + 1);
       usleep(250 * 1000);
     }
