@@ -5,6 +5,7 @@
 #include <wx/arrstr.h>
 #include <wx/button.h>
 #include <wx/choicdlg.h>
+#include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/settings.h>
 #include <wx/stattext.h>
@@ -24,6 +25,24 @@ const wxColour CurrentRowColour(0, 0, 220);
 const wxColour OtherRowColour(0, 0, 0);
 
 enum Column { ColNumber, ColMeasurand, ColUnit, ColResult, ColTime, ColUncertainty };
+
+// The toolkit's choice dialog always preselects an item; this one can also
+// start with none, so that OK then yields no choice.
+class ChoiceWithoutDefault : public wxSingleChoiceDialog {
+ public:
+  ChoiceWithoutDefault(wxWindow* parent, const wxString& message, const wxString& caption,
+                       const wxArrayString& choices)
+      : wxSingleChoiceDialog(parent, message, caption, choices) {}
+
+  void Preselect(int selection) {
+    if (selection >= 0 && selection < static_cast<int>(m_listbox->GetCount())) {
+      SetSelection(selection);
+    } else {
+      m_listbox->SetSelection(wxNOT_FOUND);
+      m_selection = wxNOT_FOUND;
+    }
+  }
+};
 
 }  // namespace
 
@@ -168,10 +187,9 @@ void PanelAlgorithms::OnSetCurrentAlgorithm(wxCommandEvent&) {
   wxArrayString choices;
   for (int row = 0; row < rows; ++row) choices.Add(algorithms->GetItemText(row, ColMeasurand));
 
-  wxSingleChoiceDialog dialog(this, _("Choose new current algorithm"), _("Current algorithm"),
+  ChoiceWithoutDefault dialog(this, _("Choose new current algorithm"), _("Current algorithm"),
                               choices);
-  const int preselected = AppSettings.currentAlgorithm - 1;
-  dialog.SetSelection(preselected >= 0 && preselected < rows ? preselected : wxNOT_FOUND);
+  dialog.Preselect(AppSettings.currentAlgorithm - 1);
   if (dialog.ShowModal() != wxID_OK) return;
   const int s = dialog.GetSelection();
   // OK without a choice is a cancel.
