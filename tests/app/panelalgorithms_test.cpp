@@ -404,6 +404,24 @@ TEST_F(AlgorithmsPanelTest, ButtonsFollowTheRightsInWorkInSystemMode) {
   }
 }
 
+TEST(AlgorithmsPanelFont, TitleTakesTheTitleSizeUnlessResourceFontsAreKept) {
+  for (const bool keep : {false, true}) {
+    SCOPED_TRACE(testing::Message() << "keep resource fonts " << keep);
+    AppSettings = AppSettingsRecord();
+    AppSettings.keepXrcFonts = keep;
+    AppSettings.titleFontSize = 23;
+    CommandQueue queue;
+    kalvo_lorim::PointsCollection points;
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "algorithms");
+    PanelAlgorithms* panel = new PanelAlgorithms(frame, &points, &queue);
+    wxWindow* title = panel->FindWindow(XRCID("ID_ALGO"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->GetFont().GetPointSize() == 23, !keep);
+    EXPECT_NE(panel->FindWindow(XRCID("ID_RESTART_ALL"))->GetFont().GetPointSize(), 23);
+    frame->Destroy();
+  }
+}
+
 TEST_F(AlgorithmsPanelTest, ColumnsShareTheWidthLessTheScrollBar) {
   const int v = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list);
   ASSERT_GT(v, 0);

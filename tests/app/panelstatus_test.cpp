@@ -76,6 +76,8 @@ class StatusPanelTest : public ::testing::Test {
   PanelStatus* panel = nullptr;
 };
 
+wxFont Box1Font(wxWindow* panel) { return panel->FindWindow(XRCID("ID_TEXT_BIT_1"))->GetFont(); }
+
 Point PointWithFlags(const StatusFlagTable& flags) {
   Point point(At);
   PointParams params;
@@ -186,6 +188,22 @@ TEST_F(StatusPanelTest, FailedPointBlanksTextsAndNeutralisesCells) {
 
   panel->ClearPanel(point);
   ExpectCells(0, builtIn, std::vector<wxString>(16, wxString(" ")));
+}
+
+TEST(StatusPanelFont, TitleTakesTheTitleSizeUnlessResourceFontsAreKept) {
+  for (const bool keep : {false, true}) {
+    SCOPED_TRACE(testing::Message() << "keep resource fonts " << keep);
+    AppSettings = AppSettingsRecord();
+    AppSettings.keepXrcFonts = keep;
+    AppSettings.titleFontSize = 23;
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "status");
+    PanelStatus* panel = new PanelStatus(frame);
+    wxWindow* title = panel->FindWindow(XRCID("ID_STATUS"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->GetFont().GetPointSize() == 23, !keep);
+    EXPECT_NE(Box1Font(panel).GetPointSize(), 23);
+    frame->Destroy();
+  }
 }
 
 // The colour of the middle of a window as the X server has it.
