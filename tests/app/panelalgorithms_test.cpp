@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "app/appsettings.h"
+#include "app/mainframe.h"
+#include "pointsim.h"
+#include "pty.h"
 #include "app/panelalgorithms.h"
 #include "gui_support.h"
 #include "kalvo_lorim/command.h"
@@ -437,6 +440,83 @@ TEST_F(AlgorithmsPanelTest, ColumnsShareTheWidthLessTheScrollBar) {
   guitest::RunLoopUntil([&] { return list->GetColumnWidth(1) != 250; }, 2000);
   const int u = (list->GetClientSize().GetWidth() - v) / 70;
   EXPECT_EQ(list->GetColumnWidth(1), 25 * u);
+}
+
+// The panel in the real main window, fed by the device thread from the
+// simulated point (two algorithms: "Temperature" 21.5 °C, "Pressure" 101.3 kPa).
+class AlgorithmsInTheWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = AppSettings;
+    AppSettings.serialPort = "COM1";
+    AppSettings.baudRate = "9600";
+    AppSettings.address = Address(255, 255, 255);
+    AppSettings.waitReceiverTimeout = 40;
+    AppSettings.keepXrcFonts = true;
+    AppSettings.workInSystem = false;
+    AppSettings.currentAlgorithm = 0;
+    security::SetWorkInSystem(false);
+    sim = &bus.AddPoint(Address(1, 2, 3));
+    ports.Link("COM1", bus.SlavePath());
+    bus.Start();
+  }
+  void TearDown() override {
+    delete frame;
+    bus.Stop();
+    AppSettings = saved;
+  }
+  // Writes of a variable that reached the simulated point, with their value bytes.
+  std::vector<pointsim::Bytes> Writes(int id) const {
+    std::vector<pointsim::Bytes> out;
+    for (const pointsim::Request& r : bus.Requests())
+      if (r.status == pointsim::RequestStatus::Ok && r.frame.kind == pointsim::kind::Write &&
+          r.frame.Id() == id)
+        out.push_back(r.frame.Value());
+    return out;
+  }
+
+  AppSettingsRecord saved;
+  pointsim::Bus bus;
+  pointsim::Point* sim = nullptr;
+  testsupport::PortFolder ports;
+  MainFrame* frame = nullptr;
+};
+
+TEST_F(AlgorithmsInTheWindow, RowsFillAndFollowTheMeasuresOfTheCycle) {
+  frame = new MainFrame();
+  auto* list =
+      dynamic_cast<wxListCtrl*>(frame->GetPanelAlgorithms()->FindWindow(XRCID("ID_ALGORITHMS")));
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(guitest::RunLoopUntil(
+      [&] {
+        return list->GetItemCount() == 2 && !list->GetItemText(0, 3).empty() &&
+               !list->GetItemText(1, 3).empty();
+      },
+      20000));
+  EXPECT_EQ(list->GetItemText(0, 1), "Temperature");
+  EXPECT_EQ(list->GetItemText(0, 2), wxString::FromUTF8("°C"));
+  EXPECT_EQ(list->GetItemText(0, 3), "21.5");
+  EXPECT_EQ(list->GetItemText(1, 1), "Pressure");
+  EXPECT_EQ(list->GetItemText(1, 3), "101");
+
+  // A new value of the second algorithm shows at its next turn in the cycle.
+  sim->SetAlgorithm(1, "Pressure", "kPa", 99.5f, 42, 3);
+  EXPECT_TRUE(guitest::RunLoopUntil(
+      [&] { return list->GetItemText(1, 3) == "99.5" && list->GetItemText(1, 4) == "42"; },
+      20000))
+      << list->GetItemText(1, 3);
+  EXPECT_EQ(list->GetItemText(1, 5), "3");
+  EXPECT_EQ(list->GetItemText(0, 3), "21.5");
+
+  // Restart all reaches the point as the restart variable with 255.
+  wxButton* restartAll =
+      dynamic_cast<wxButton*>(frame->GetPanelAlgorithms()->FindWindow(XRCID("ID_RESTART_ALL")));
+  ASSERT_TRUE(restartAll != nullptr && restartAll->IsEnabled());
+  wxCommandEvent click(wxEVT_BUTTON, restartAll->GetId());
+  click.SetEventObject(restartAll);
+  frame->GetPanelAlgorithms()->GetEventHandler()->ProcessEvent(click);
+  ASSERT_TRUE(guitest::RunLoopUntil([&] { return !Writes(25).empty(); }, 10000));
+  EXPECT_EQ(Writes(25).front(), pointsim::Bytes{255});
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "app/appsettings.h"
+#include "app/mainframe.h"
+#include "pointsim.h"
+#include "pty.h"
 #include "app/panelstatus.h"
 #include "gui_support.h"
 #include "kalvo_lorim/event.h"
@@ -245,6 +248,69 @@ TEST_F(StatusPanelTest, ColourBoxesPaintTheirColourOnScreen) {
     EXPECT_TRUE(painted) << "seen " << seen.GetAsString(wxC2S_CSS_SYNTAX) << ", wanted "
                          << e.colour.GetAsString(wxC2S_CSS_SYNTAX);
   }
+}
+
+// The panel in the real main window, fed by the device thread from the
+// simulated point with a flag table of its own.
+class StatusInTheWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = AppSettings;
+    AppSettings.serialPort = "COM1";
+    AppSettings.baudRate = "9600";
+    AppSettings.address = Address(255, 255, 255);
+    AppSettings.waitReceiverTimeout = 40;
+    AppSettings.keepXrcFonts = true;
+    AppSettings.workInSystem = false;
+    AppSettings.currentAlgorithm = 0;
+    sim = &bus.AddPoint(Address(1, 2, 3));
+    ports.Link("COM1", bus.SlavePath());
+    bus.Start();
+  }
+  void TearDown() override {
+    delete frame;
+    bus.Stop();
+    AppSettings = saved;
+  }
+
+  AppSettingsRecord saved;
+  pointsim::Bus bus;
+  pointsim::Point* sim = nullptr;
+  testsupport::PortFolder ports;
+  MainFrame* frame = nullptr;
+};
+
+TEST_F(StatusInTheWindow, CellsFollowTheStatusWordOfThePoint) {
+  sim->SetStatusRows({{"Lid open", 2}, {"Battery low", 1}, {"Heating", 0}});
+  sim->SetStatusWord(0x0005);
+  frame = new MainFrame();
+  PanelStatus* panel = frame->GetPanelStatus();
+  auto cell = [&](const char* format, int n) {
+    return dynamic_cast<wxStaticText*>(panel->FindWindow(XRCID(wxString::Format(format, n))));
+  };
+  const int levels[] = {2, 1, 0};
+  const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  auto shows = [&](std::uint16_t word) {
+    for (int n = 1; n <= 16; ++n) {
+      const bool set = (word >> (n - 1)) & 1u;
+      const wxColour want = !set   ? face
+                            : n <= 3 ? StateColours(levels[n - 1]).GetBackground()
+                                     : DefaultStateColours.GetBackground();
+      if (cell("ID_BMP_BIT_%d", n)->GetBackgroundColour() != want) return false;
+      if (cell("ID_TEXT_BIT_%d", n)->IsThisEnabled() != set) return false;
+    }
+    return true;
+  };
+  ASSERT_TRUE(guitest::RunLoopUntil(
+      [&] { return shows(0x0005) && cell("ID_TEXT_BIT_%d", 1)->GetLabel() == "Lid open"; },
+      20000));
+  EXPECT_EQ(cell("ID_TEXT_BIT_%d", 2)->GetLabel(), "Battery low");
+  EXPECT_EQ(cell("ID_TEXT_BIT_%d", 3)->GetLabel(), "Heating");
+  EXPECT_EQ(cell("ID_TEXT_BIT_%d", 4)->GetLabel(), " ");
+
+  // A new word, including a bit the point's table does not describe.
+  sim->SetStatusWord(0x0102);
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return shows(0x0102); }, 20000));
 }
 
 }  // namespace
