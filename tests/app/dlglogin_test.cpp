@@ -49,7 +49,7 @@ void Type(wxWindow* dialog, const wxString& login, const wxString& password) {
   passwordText->ChangeValue(password);
 }
 
-class LoginTest : public ::testing::Test {
+class DialogLoginTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedUsers = security::UserList;
@@ -97,7 +97,7 @@ class LoginTest : public ::testing::Test {
   bool savedWorkInSystem = false;
 };
 
-TEST_F(LoginTest, DialogNotAcceptedTriesNoLogin) {
+TEST_F(DialogLoginTest, DialogNotAcceptedTriesNoLogin) {
   // A login with the two empty texts would succeed here.
   security::UserList = {UserRecord("", "", security::AllRights())};
   const std::pair<const char*, std::function<void(wxDialog*)>> ways[] = {
@@ -133,7 +133,7 @@ struct LoginCase {
   const char* userAfter;
 };
 
-TEST_F(LoginTest, OutcomeIsReportedByTheCaller) {
+TEST_F(DialogLoginTest, OutcomeIsReportedByTheCaller) {
   security::UserList = {UserRecord("Ivan", "Secret", security::AllRights()),
                         UserRecord("Petro", "pw", static_cast<int>(security::UserRight::EditParams))};
   const char* const wrong = "Login or password wrong";
@@ -181,7 +181,7 @@ TEST_F(LoginTest, OutcomeIsReportedByTheCaller) {
   }
 }
 
-TEST_F(LoginTest, OutsideTheSystemEveryLoggedInUserMayView) {
+TEST_F(DialogLoginTest, OutsideTheSystemEveryLoggedInUserMayView) {
   security::SetWorkInSystem(false);
   security::UserList = {UserRecord("Olena", "x", 0)};
   guitest::ModalScript script;

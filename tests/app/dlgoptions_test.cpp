@@ -76,9 +76,8 @@ class OptionsTest : public ::testing::Test {
     savedNames = LanguageNames;
     savedPoints = security::PointAccessList;
 
-    LanguageNames = {{"english", "English"},
-                     {"russian", Russian},
-                     {"ukrainian", wxString::FromUTF8("Українська")}};
+    LanguageNames.clear();
+    FillLanguageNames();
     AppSettings.serialPort = "COM3";
     AppSettings.baudRate = "9600";
     AppSettings.address = Address(10, 20, 30);
