@@ -1,11 +1,11 @@
 #pragma once
 // Date and time of day for the device clock; built in code.
 
+#include <wx/calctrl.h>
 #include <wx/dialog.h>
 
 #include "kalvo_lorim/types.h"
 
-class wxCalendarCtrl;
 class MyTimeCtrl;
 
 class DlgSetDate : public wxDialog {
