@@ -1,6 +1,5 @@
 #include "app/panelparamsblock.h"
 
-#include <algorithm>
 #include <vector>
 
 #include <boost/any.hpp>
