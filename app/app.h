@@ -1,6 +1,7 @@
 #pragma once
 // The application object: start-up, settings file, language, command line.
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -27,6 +28,10 @@ int LanguageCodeFromName(const wxString& name);
 wxString LanguageNameFromCode(int code);
 void FillLanguageNames();
 
+// Panel font sizes for a screen of this width in pixels (start-up asks the
+// screen; tests give a width).
+void SetFontSizesForScreenWidth(int width);
+
 // The program title; every message box carries it (translated).
 #define KALVO_TITLE "KALVO_Checker 2.16"
 
@@ -47,7 +52,18 @@ class gwxApp : public wxApp {
   bool ExchangeBool(const wxString& group, const wxString& key, bool& field, bool defaultValue);
   bool ExchangeLong(const wxString& group, const wxString& key, long& field, long defaultValue);
 
+  // A settings file larger than this is not read: every key takes its default.
+  static constexpr std::size_t MaxSettingsFileSize = 256 * 1024;
+
  protected:
+  // Writes the settings file when the settings were saved during the run;
+  // false, with the old file left whole, when it cannot be written.
+  bool WriteSettingsFile();
+  // The configuration object of the settings file at `path`; `detached` tells
+  // that the file was damaged and is not read.
+  static wxFileConfig* OpenSettingsFile(const wxString& name, const wxString& vendor,
+                                        const wxString& path, bool& detached);
+
   wxString iniName;
   wxFileConfig* config = nullptr;
   wxString localFile;
@@ -55,6 +71,11 @@ class gwxApp : public wxApp {
   wxString vendorName;
   wxLocale* locale = nullptr;
   int languageCode = wxLANGUAGE_DEFAULT;
+  // The file could not be handed to the configuration object as it stands
+  // (damaged): the object starts empty and is written out by WriteSettingsFile.
+  bool detachedConfig = false;
+  // SaveLanguage ran: only then does the file get written.
+  bool saved = false;
 };
 
 class App : public gwxApp {
@@ -91,6 +112,10 @@ class App : public gwxApp {
   const wxString& GetResourceFolder() const { return resourceFolder; }
 
  private:
+  // The last steps of loading in work-in-system mode: map file, command line
+  // and login; false after its message box.
+  bool StartInSystem();
+
   security::SecurityData securityData;
   wxString cmdPassword;
   wxString cmdLogin;

@@ -14,8 +14,10 @@ class DlgSetDate : public wxDialog {
   ~DlgSetDate() override;
 
   // The chosen day with the time of the time field, milliseconds 0.
-  // OK only ends the dialog when that text reads as a time of day the device
-  // can hold, so after wxID_OK this is exactly what the operator saw.
+  // OK only ends the dialog when that text reads as a time of day (and the
+  // day as a year) the device holds as shown, so after wxID_OK this is
+  // exactly what the operator saw; before, a choice that does not read gives
+  // the no-information date.
   kalvo_lorim::DateTime GetDateTime() const;
 
   void OnOK(wxCommandEvent& event);

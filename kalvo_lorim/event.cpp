@@ -1,5 +1,7 @@
 #include "kalvo_lorim/event.h"
 
+#include "kalvo_lorim/numbers.h"
+
 #include <wx/intl.h>
 
 namespace kalvo_lorim {
@@ -116,7 +118,7 @@ wxString Event::ValueText() const {
   if (IsMeasureKind(kind_)) {
     // Reserved kinds 7..22 are not checked at construction; tolerate another payload there.
     const Measure* m = boost::any_cast<Measure>(&payload_);
-    return m ? wxString::Format("%.3g", static_cast<double>(m->GetValue())) : wxString();
+    return m ? FormatNumber("%.3g", static_cast<double>(m->GetValue())) : wxString();
   }
   if (kind_ == EventKind::MeasureNotReady) return PayloadMeasure().ValueText();
   return wxString();

@@ -4,6 +4,8 @@
 
 #include <wx/intl.h>
 
+#include "kalvo_lorim/numbers.h"
+
 namespace kalvo_lorim {
 
 namespace {
@@ -137,9 +139,9 @@ wxString Measure::Text(const wxString& prefix) const {
   } else if (s >= 100) {
     format = " %.0lf ";
   } else {
-    return wxString::Format("Something wrong with scaled! %g", s);
+    return FormatNumber("Something wrong with scaled! %g", s);
   }
-  return wxString::Format(format, s) + wxString::Format("%s%s", prefix, unit_);
+  return FormatNumber(format, s) + prefix + unit_;
 }
 
 wxString Measure::ValueText() const { return Text(prefix_); }

@@ -3,6 +3,7 @@
 #include <wx/intl.h>
 
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/numbers.h"
 
 using kalvo_lorim::Address;
 
@@ -14,7 +15,7 @@ wxString PointParam::Text(bool exact, int precision) const {
     case 1: return wxString::Format("%d", boost::any_cast<unsigned char>(value_));
     case 25: {
       const double v = boost::any_cast<float>(value_);
-      return exact ? wxString::Format("%.32f", v) : wxString::Format("%.*g", precision, v);
+      return exact ? kalvo_lorim::FormatNumber("%.32f", v) : kalvo_lorim::FormatNumber("%.*g", precision, v);
     }
     case 29: return boost::any_cast<wxString>(value_);
     case 33: return boost::any_cast<Address>(value_).Text();
@@ -36,7 +37,7 @@ void PointParam::SetValueFromText(const wxString& text) {
     }
     case 25: {
       double d = 0;
-      text.ToDouble(&d);
+      text.ToCDouble(&d);
       value_ = static_cast<float>(d);
       break;
     }

@@ -7,28 +7,20 @@
 #include <wx/thread.h>
 #include <wx/utils.h>
 
-#include "platform/tick.h"
+#include "kalvo_lorim/bytes.h"
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/numbers.h"
 #include "kalvo_lorim/record.h"
+#include "kalvo_lorim/protocol_fail.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
+#include "kalvo_lorim/variables.h"
+#include "platform/tick.h"
 
 namespace kalvo_lorim {
 
+using namespace variable;
+
 namespace {
-
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-float F32(const std::uint8_t* p) {
-  const std::uint32_t bits = U32(p);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 DateTime Date(const std::uint8_t* p) {
   std::uint8_t bytes[DateTime::Size];
@@ -50,13 +42,13 @@ MeasurementRecord MeasurementRecord::FromBytes(const std::uint8_t* bytes, std::s
   r.numberA = area[0];
   r.d1 = Date(area + 3);
   r.d2 = Date(area + 11);
-  r.f1 = F32(area + 19);
+  r.f1 = GetF32(area + 19);
   r.numberB = area[23];
-  r.n2 = U16(area + 28);
-  r.f2 = F32(area + 30);
+  r.n2 = GetU16(area + 28);
+  r.f2 = GetF32(area + 30);
   r.d3 = Date(area + 35);
   r.flag = area[43];
-  r.n1 = U32(area + 68);
+  r.n1 = GetU32(area + 68);
   return r;
 }
 
@@ -74,10 +66,10 @@ wxString RecordToText(const MeasurementRecord& r) {
   // The rates are kept in single precision, as the point computes them.
   const float rate1 = r.f1 / static_cast<float>(r.n1) * 60.0f;
   const float rate2 = r.f2 / static_cast<float>(r.n2) * 60.0f;
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(r.f1));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(rate1));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(r.f2));
-  line += wxString::Format(wxT("%.2f\t"), static_cast<double>(rate2));
+  line += FormatNumber("%.2f\t", static_cast<double>(r.f1));
+  line += FormatNumber("%.2f\t", static_cast<double>(rate1));
+  line += FormatNumber("%.2f\t", static_cast<double>(r.f2));
+  line += FormatNumber("%.2f\t", static_cast<double>(rate2));
   line += r.flag != 0 ? wxString(L"n\u0444\t") : wxString(wxT("0\t"));
   return line;
 }
@@ -88,43 +80,11 @@ wxString RecordToText(const MeasurementRecord& r) {
 
 namespace {
 
-constexpr std::uint8_t kRecord = 3;
-constexpr std::uint8_t kFactoryNumber = 4;
-constexpr std::uint8_t kLanguage = 6;
-constexpr std::uint8_t kLanguages = 7;
-constexpr std::uint8_t kInstantValue = 9;
-constexpr std::uint8_t kNotReadyNumber = 10;
-constexpr std::uint8_t kNotReadyText = 11;
-constexpr std::uint8_t kConfigurationDate = 12;
-constexpr std::uint8_t kAssemblyDate = 13;
-constexpr std::uint8_t kVolume = 14;
-constexpr std::uint8_t kCurrentMeasure = 15;
-constexpr std::uint8_t kCurrentValue = 16;
-constexpr std::uint8_t kCurrentTime = 19;
-constexpr std::uint8_t kCurrentUncertainty = 20;
-constexpr std::uint8_t kCurrentAlgorithm = 21;
-constexpr std::uint8_t kStatusWord = 24;
-constexpr std::uint8_t kRestart = 25;
-constexpr std::uint8_t kOwnAddress = 29;
-constexpr std::uint8_t kFirmware = 30;
-constexpr std::uint8_t kDeviceDateTime = 31;
-constexpr std::uint8_t kMeasureTime = 35;
-constexpr std::uint8_t kBusy = 248;
-constexpr std::uint8_t kVariable252 = 252;
-constexpr std::uint8_t kRecordsCount = 253;
-constexpr std::uint8_t kQuery = 254;
-
 constexpr std::uint16_t kPauseBit = 0x0800;
 constexpr std::uint16_t kSeriesBit = 0x1000;
 
 constexpr std::uint32_t kQueryBusyLimit = 10000;
 constexpr unsigned long kQueryUnknownPause = 1000;
-
-std::uint8_t Id(int n) { return static_cast<std::uint8_t>(n & 0xFF); }
-
-std::uint16_t Word(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::int32_t Int(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p)); }
 
 }  // namespace
 
@@ -133,22 +93,22 @@ void SerialPortLorimProtocol::ReadCurrentMeasure(const Address& address, float& 
   wxCriticalSectionLocker hold(GetLock());
   std::uint8_t area[8] = {};
   ReadBounded(address, DataType::Byte, kCurrentMeasure, area, sizeof area);
-  value = F32(area);
-  status = Word(area + 4);
+  value = GetF32(area);
+  status = GetU16(area + 4);
   // Only an answer of full length carries the uncertainty.
   if (GetAnswerDataLength() == sizeof area) uncertainty = area[6];
   std::uint8_t seconds[4] = {};
   ReadBounded(address, DataType::Long, kMeasureTime, seconds, sizeof seconds);
-  time = U32(seconds);
+  time = GetU32(seconds);
 }
 
 void SerialPortLorimProtocol::ReadMeasure(const Address& address, int a, float& value, std::uint32_t& time,
                                           std::uint8_t& uncertainty) {
   wxCriticalSectionLocker hold(GetLock());
   const bool current = a == -1;
-  const std::uint8_t valueId = current ? kCurrentValue : Id(34 + 5 * a);
-  const std::uint8_t timeId = current ? kCurrentTime : Id(35 + 5 * a);
-  const std::uint8_t uncertaintyId = current ? kCurrentUncertainty : Id(36 + 5 * a);
+  const std::uint8_t valueId = current ? kCurrentValue : Id(kFirstAlgorithm + 2 + kAlgorithmStride * a);
+  const std::uint8_t timeId = current ? kCurrentTime : Id(kFirstAlgorithm + 3 + kAlgorithmStride * a);
+  const std::uint8_t uncertaintyId = current ? kCurrentUncertainty : Id(kFirstAlgorithm + 4 + kAlgorithmStride * a);
   // Each destination keeps what the caller put there beyond what came.
   ReadBounded(address, DataType::Float, valueId, &value, sizeof value);
   ReadBounded(address, DataType::Long, timeId, &time, sizeof time);
@@ -165,9 +125,9 @@ void SerialPortLorimProtocol::ReadInstantValue(const Address& address, float& fi
   wxCriticalSectionLocker hold(GetLock());
   std::uint8_t area[12] = {};
   ReadBounded(address, DataType::Byte, kInstantValue, area, sizeof area);
-  first = F32(area + 4);
-  second = F32(area);
-  integer = Int(area + 8);
+  first = GetF32(area + 4);
+  second = GetF32(area);
+  integer = GetI32(area + 8);
 }
 
 // ---------------------------------------------------------------------------
@@ -176,13 +136,13 @@ void SerialPortLorimProtocol::ReadInstantValue(const Address& address, float& fi
 void SerialPortLorimProtocol::ReadStatusWord(const Address& address, std::uint16_t& status) {
   std::uint8_t area[2] = {};
   ReadBounded(address, DataType::Word, kStatusWord, area, sizeof area);
-  status = Word(area);
+  status = GetU16(area);
 }
 
 void SerialPortLorimProtocol::ReadNotReadyNumber(const Address& address, std::uint32_t& number) {
   std::uint8_t area[4] = {};
   ReadBounded(address, DataType::Long, kNotReadyNumber, area, sizeof area);
-  number = U32(area);
+  number = GetU32(area);
 }
 
 void SerialPortLorimProtocol::ReadNotReadyText(const Address& address, wxString& text) {
@@ -234,7 +194,7 @@ void SerialPortLorimProtocol::RecordToText(const Address& address, wxString& lin
 void SerialPortLorimProtocol::ReadRecordsCount(const Address& address, std::uint16_t& count) {
   std::uint8_t area[2] = {};
   ReadBounded(address, DataType::Word, kRecordsCount, area, sizeof area);
-  count = Word(area);
+  count = GetU16(area);
 }
 
 void SerialPortLorimProtocol::ClearMemory(const Address& address) {
@@ -316,7 +276,7 @@ void SerialPortLorimProtocol::ReadLanguages(const Address& address, std::vector<
   // An odd last byte is no id; ids beyond the room are dropped.
   const std::size_t count = std::min<std::size_t>(sent / 2, LanguageRoom);
   languages.resize(count);
-  for (std::size_t k = 0; k < count; ++k) languages[k] = Word(area + 2 * k);
+  for (std::size_t k = 0; k < count; ++k) languages[k] = GetU16(area + 2 * k);
 }
 
 void SerialPortLorimProtocol::ReadFirmwareVersion(const Address& address, wxString& version) {
@@ -344,7 +304,7 @@ void SerialPortLorimProtocol::WriteBlock(const Address& address, std::uint8_t id
   std::memcpy(data + 1, block, MeasurementRecord::Size);
   const std::uint32_t length = 1 + MeasurementRecord::Size;
   const std::uint32_t sum = Checksum(data, length);
-  for (int k = 0; k < 4; ++k) data[length + k] = static_cast<std::uint8_t>(sum >> (8 * k));
+  PutU32(data + length, sum);
   std::uint8_t header[HeaderSize];
   BuildHeader(header, address, PacketKind::Write, DataType::Byte, static_cast<std::uint16_t>(length));
   SendFrame(header, data, sizeof data);
@@ -379,7 +339,7 @@ void SerialPortLorimProtocol::RunVariable254Query(const Address& address, std::u
     const std::uint32_t start = platform::GetTickCount();
     while (busy != 0) {
       ReadBounded(address, DataType::Byte, kBusy, &busy, sizeof busy);
-      if (platform::GetTickCount() - start > kQueryBusyLimit) KALVO_THROW(Error::IncompleteAnswer);
+      if (platform::GetTickCount() - start > kQueryBusyLimit) PROTOCOL_FAIL_KEEPING_LAST_ERROR(Error::IncompleteAnswer);
     }
   }
   text = ReadText(address, kQuery);

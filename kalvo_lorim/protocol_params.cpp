@@ -7,64 +7,25 @@
 #include <boost/any.hpp>
 #include <wx/intl.h>
 
+#include "kalvo_lorim/bytes.h"
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/protocol_fail.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
+#include "kalvo_lorim/variables.h"
 
 namespace kalvo_lorim {
+
+using namespace variable;
 
 namespace {
 
 constexpr int kUnsupportedFormat = static_cast<int>(Error::UnsupportedDataFormat);
 constexpr int kDataCorrupted = static_cast<int>(Error::DataCorrupted);
 
-// Variable ids of the parameter set.
-constexpr std::uint8_t kFactoryNumber = 4;
-constexpr std::uint8_t kLanguage = 6;
-constexpr std::uint8_t kChangedParams = 8;
-constexpr std::uint8_t kNotReadyText = 11;
-constexpr std::uint8_t kConfigurationDate = 12;
-constexpr std::uint8_t kAssemblyDate = 13;
-constexpr std::uint8_t kVolume = 14;
-constexpr std::uint8_t kUnit = 17;
-constexpr std::uint8_t kVariable18 = 18;
-constexpr std::uint8_t kCurrentAlgorithm = 21;
-constexpr std::uint8_t kAlgorithmCount = 22;
-constexpr std::uint8_t kParamCount = 23;
-constexpr std::uint8_t kDeviceName = 27;
-constexpr std::uint8_t kDeviceCode = 28;
-constexpr std::uint8_t kFirmware = 30;
-constexpr std::uint8_t kDeviceDateTime = 31;
-constexpr std::uint8_t kRowLevel = 249;
-constexpr std::uint8_t kRowCount = 250;
-constexpr std::uint8_t kRowSelect = 251;
-
-constexpr int kFirstValueId = 113;
-
-// Computed ids are bytes and wrap.
-std::uint8_t Id(int n) { return static_cast<std::uint8_t>(n & 0xFF); }
-
-float F32(const std::uint8_t* p) {
-  const std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                             static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Helpers shared by the variable operations
-
-void SerialPortLorimProtocol::FailWith(int code, const char* file, int line) {
-  SetLastError(code);
-  throw Exception(file, line, code);
-}
 
 std::uint32_t SerialPortLorimProtocol::ReadBounded(const Address& address, DataType type, std::uint8_t id,
                                                    void* destination, std::size_t size) {
@@ -254,15 +215,15 @@ void SerialPortLorimProtocol::ReadAlgorithms(const Address& address, std::vector
 }
 
 void SerialPortLorimProtocol::ReadAlgorithm(const Address& address, int a, Algorithm& algorithm) {
-  const int base = 32 + 5 * a;
+  const int base = kFirstAlgorithm + kAlgorithmStride * a;
   algorithm.name = ReadText(address, Id(base));
   algorithm.unit = ReadText(address, Id(base + 1));
   std::uint8_t value[4] = {};
   ReadBounded(address, DataType::Float, Id(base + 2), value, sizeof value);
-  algorithm.floatValue = F32(value);
+  algorithm.floatValue = GetF32(value);
   std::uint8_t time[4] = {};
   ReadBounded(address, DataType::Long, Id(base + 3), time, sizeof time);
-  algorithm.longValue = U32(time);
+  algorithm.longValue = GetU32(time);
   std::uint8_t uncertainty = 0;
   ReadBounded(address, DataType::Byte, Id(base + 4), &uncertainty, sizeof uncertainty);
   algorithm.byteValue = uncertainty;
@@ -273,15 +234,15 @@ void SerialPortLorimProtocol::ReadAlgorithm(const Address& address, int a, Algor
 // Dynamic parameters
 
 void SerialPortLorimProtocol::ReadParamValue(const Address& address, int i, PointParam& param) {
-  ExchangeRead(address, DataType::Byte, Id(kFirstValueId + 2 * i));
+  ExchangeRead(address, DataType::Byte, Id(kFirstParamValue + 2 * i));
   const std::uint32_t length = GetAnswerDataLength();
   const std::uint8_t* data = GetAnswerData();
   const DataType type = GetAnswerDataType();
   // Every value needs at least the id byte in front of it.
   const std::uint32_t have = length > 0 ? length - 1 : 0;
   auto need = [&](std::uint32_t bytes) {
-    if (length == 0) FailWith(kDataCorrupted, __FILE__, __LINE__);
-    if (have < bytes) FailWith(kUnsupportedFormat, __FILE__, __LINE__);
+    if (length == 0) PROTOCOL_FAIL(kDataCorrupted);
+    if (have < bytes) PROTOCOL_FAIL(kUnsupportedFormat);
   };
   switch (type) {
     case DataType::Byte:
@@ -309,7 +270,7 @@ void SerialPortLorimProtocol::ReadParamValue(const Address& address, int i, Poin
     case DataType::Float:
       need(4);
       param.SetType(static_cast<int>(DataType::Float));
-      param.SetValue(F32(data + 1));
+      param.SetValue(GetF32(data + 1));
       break;
     case DataType::Text16:
       need(0);
@@ -322,14 +283,14 @@ void SerialPortLorimProtocol::ReadParamValue(const Address& address, int i, Poin
       param.SetValue(Address(data[1], data[2], data[3]));
       break;
     default:
-      FailWith(kUnsupportedFormat, __FILE__, __LINE__);
+      PROTOCOL_FAIL(kUnsupportedFormat);
   }
   param.SetId(data[0]);
 }
 
 void SerialPortLorimProtocol::ReadParamName(const Address& address, int i, PointParam& param) {
-  ExchangeRead(address, DataType::Text16, Id(kFirstValueId - 1 + 2 * i));
-  if (GetAnswerDataType() != DataType::Text16) FailWith(kUnsupportedFormat, __FILE__, __LINE__);
+  ExchangeRead(address, DataType::Text16, Id(kFirstParamName + 2 * i));
+  if (GetAnswerDataType() != DataType::Text16) PROTOCOL_FAIL(kUnsupportedFormat);
   const std::uint32_t count = AnswerValueCount();
   param.SetName(TextFromUtf16(GetAnswerData() + 1, std::min<std::size_t>(count, 2 * TextRoom - 2)));
 }
@@ -347,8 +308,8 @@ void SerialPortLorimProtocol::ReadChangedParams(const Address& address, const st
   std::map<std::uint8_t, wxString> read;
   for (std::uint16_t k = 0; k < count; ++k) {
     // Below the first value id there is no parameter to read.
-    if (ids[k] < kFirstValueId) continue;
-    const int i = (ids[k] - kFirstValueId) / 2;
+    if (ids[k] < kFirstParamValue) continue;
+    const int i = (ids[k] - kFirstParamValue) / 2;
     ReadParamValue(address, i, param);
     read.emplace(static_cast<std::uint8_t>(i), param.ValueText(3));
   }
@@ -373,7 +334,7 @@ void SerialPortLorimProtocol::WriteParams(const Address& address, const PointPar
       case static_cast<int>(DataType::Text16): {
         const std::vector<char16_t> units = Utf16FromText(boost::any_cast<wxString>(value));
         // Room for 16,383 characters and the terminator.
-        if (units.size() > 16384) FailWith(kUnsupportedFormat, __FILE__, __LINE__);
+        if (units.size() > 16384) PROTOCOL_FAIL(kUnsupportedFormat);
         WriteVariable(address, DataType::Text16, param.GetId(), units.data());
         break;
       }
@@ -384,7 +345,7 @@ void SerialPortLorimProtocol::WriteParams(const Address& address, const PointPar
       }
       default:
         // Left out of the last error: that still tells how the last exchange went.
-        KALVO_THROW(Error::UnsupportedDataType);
+        PROTOCOL_FAIL_KEEPING_LAST_ERROR(Error::UnsupportedDataType);
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "kalvo_lorim/serialport.h"
 
 #include "kalvo_lorim/error.h"
+#include "platform/serial.h"
 #include "platform/tick.h"
 
 namespace kalvo_lorim {
@@ -22,7 +23,7 @@ bool StopBitsCode(int code, platform::LineStopBits& bits) {
 
 }  // namespace
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort() : line_(new platform::SerialLine), config_(new platform::LineConfig) {}
 
 SerialPort::SerialPort(const char* portName, const Settings& settings)
     : flowControl_(settings.flowControl),
@@ -31,7 +32,9 @@ SerialPort::SerialPort(const char* portName, const Settings& settings)
       stopBits_(settings.stopBits),
       baudRate_(settings.baudRate),
       timeout1_(settings.timeout1),
-      timeout2_(settings.timeout2) {
+      timeout2_(settings.timeout2),
+      line_(new platform::SerialLine),
+      config_(new platform::LineConfig) {
   if (Open(portName, settings.baudRate, settings.parity, settings.dataBits, settings.stopBits)) {
     SetTimeouts(settings.timeout1, settings.timeout2);
   }
@@ -39,29 +42,29 @@ SerialPort::SerialPort(const char* portName, const Settings& settings)
 
 SerialPort::~SerialPort() { Close(); }
 
-void SerialPort::WriteConfig() { line_.SetConfig(config_); }
+void SerialPort::WriteConfig() { line_->SetConfig(*config_); }
 
 bool SerialPort::SetFlowControl(int flowControl) {
   flowControl_ = flowControl;
   if (!open_) return true;
   switch (flowControl) {
     case FlowNone:
-      config_.ctsFlow = false;
-      config_.dtrControl = platform::DtrControl::Disable;
-      config_.xonInput = false;
-      config_.xonOutput = false;
+      config_->ctsFlow = false;
+      config_->dtrControl = platform::DtrControl::Disable;
+      config_->xonInput = false;
+      config_->xonOutput = false;
       break;
     case FlowCtsDtr:
-      config_.ctsFlow = true;
-      config_.dtrControl = platform::DtrControl::Handshake;
-      config_.xonInput = false;
-      config_.xonOutput = false;
+      config_->ctsFlow = true;
+      config_->dtrControl = platform::DtrControl::Handshake;
+      config_->xonInput = false;
+      config_->xonOutput = false;
       break;
     case FlowXonXoff:
-      config_.ctsFlow = false;
-      config_.dtrControl = platform::DtrControl::Disable;
-      config_.xonInput = true;
-      config_.xonOutput = true;
+      config_->ctsFlow = false;
+      config_->dtrControl = platform::DtrControl::Disable;
+      config_->xonInput = true;
+      config_->xonOutput = true;
       break;
     default:
       break;
@@ -75,24 +78,24 @@ bool SerialPort::SetParity(int parity) {
   if (!open_) return true;
   switch (parity) {
     case 'N':
-      config_.parity = platform::LineParity::None;
-      config_.parityCheck = false;
+      config_->parity = platform::LineParity::None;
+      config_->parityCheck = false;
       break;
     case 'E':
-      config_.parity = platform::LineParity::Even;
-      config_.parityCheck = true;
+      config_->parity = platform::LineParity::Even;
+      config_->parityCheck = true;
       break;
     case 'F':
-      config_.parity = platform::LineParity::Odd;
-      config_.parityCheck = true;
+      config_->parity = platform::LineParity::Odd;
+      config_->parityCheck = true;
       break;
     case 'G':
-      config_.parity = platform::LineParity::Mark;
-      config_.parityCheck = true;
+      config_->parity = platform::LineParity::Mark;
+      config_->parityCheck = true;
       break;
     case 'H':
-      config_.parity = platform::LineParity::Space;
-      config_.parityCheck = true;
+      config_->parity = platform::LineParity::Space;
+      config_->parityCheck = true;
       break;
     default:
       break;
@@ -107,7 +110,7 @@ bool SerialPort::SetByteSize(int dataBits) {
   }
   dataBits_ = dataBits;
   if (!open_) return true;
-  if (dataBits >= 5 && dataBits <= 8) config_.byteSize = static_cast<std::uint8_t>(dataBits);
+  if (dataBits >= 5 && dataBits <= 8) config_->byteSize = static_cast<std::uint8_t>(dataBits);
   WriteConfig();
   return true;
 }
@@ -118,7 +121,7 @@ bool SerialPort::SetStopBits(int stopBits) {
   }
   stopBits_ = stopBits;
   if (!open_) return true;
-  StopBitsCode(stopBits, config_.stopBits);
+  StopBitsCode(stopBits, config_->stopBits);
   WriteConfig();
   return true;
 }
@@ -133,7 +136,7 @@ void SerialPort::SetTimeouts(int value1, int value2) {
   t.readTotalConstant = ReadTotalTimeoutConstant;
   t.writeTotalMultiplier = WriteTotalTimeoutMultiplier;
   t.writeTotalConstant = WriteTotalTimeoutConstant;
-  line_.SetTimeouts(t);
+  line_->SetTimeouts(t);
 }
 
 bool SerialPort::Open(const char* portName, int baudRate, int parity, int dataBits, int stopBits) {
@@ -145,24 +148,24 @@ bool SerialPort::Open(const char* portName, int baudRate, int parity, int dataBi
   stopBits_ = stopBits;
 
   wxCriticalSectionLocker locker(lock_);
-  if (!line_.Open(portName_)) {
+  if (!line_->Open(portName_)) {
     lastError_ = kPortError;
     return open_;
   }
-  line_.SelectReceiveEvent();
-  line_.GetConfig(config_);
+  line_->SelectReceiveEvent();
+  line_->GetConfig(*config_);
 
-  if (baudRate > 0) config_.baudRate = static_cast<std::uint32_t>(baudRate);
-  config_.binary = true;
-  config_.xonInput = false;
-  config_.xonOutput = false;
-  config_.abortOnError = false;
-  config_.nullStrip = false;
-  config_.parityCheck = false;
-  StopBitsCode(stopBits, config_.stopBits);
+  if (baudRate > 0) config_->baudRate = static_cast<std::uint32_t>(baudRate);
+  config_->binary = true;
+  config_->xonInput = false;
+  config_->xonOutput = false;
+  config_->abortOnError = false;
+  config_->nullStrip = false;
+  config_->parityCheck = false;
+  StopBitsCode(stopBits, config_->stopBits);
   // Sizes the line cannot take leave the field as it was.
-  if (dataBits >= 5 && dataBits <= 8) config_.byteSize = static_cast<std::uint8_t>(dataBits);
-  line_.SetConfig(config_);
+  if (dataBits >= 5 && dataBits <= 8) config_->byteSize = static_cast<std::uint8_t>(dataBits);
+  line_->SetConfig(*config_);
 
   open_ = true;
 
@@ -177,17 +180,19 @@ bool SerialPort::Open(const char* portName, int baudRate, int parity, int dataBi
 void SerialPort::Close() {
   if (!open_) return;
   wxCriticalSectionLocker locker(lock_);
-  line_.Close();
+  line_->Close();
   open_ = false;
 }
 
 bool SerialPort::Flush() {
   if (!open_) return false;
   wxCriticalSectionLocker locker(lock_);
-  return line_.Flush();
+  return line_->Flush();
 }
 
-bool SerialPort::ClearError() { return line_.ClearError(); }
+bool SerialPort::ClearError() { return line_->ClearError(); }
+
+bool SerialPort::DiscardInput() { return line_->DiscardInput(); }
 
 bool SerialPort::Write(const void* buffer, std::uint32_t count) {
   if (!open_) {
@@ -198,7 +203,7 @@ bool SerialPort::Write(const void* buffer, std::uint32_t count) {
   std::size_t written = 0;
   // A short POSIX write is carried on until all is out or the write time-out
   // has passed; only all bytes out is success.
-  if (line_.Write(buffer, count, written)) {
+  if (line_->Write(buffer, count, written)) {
     lastError_ = 0;
     return true;
   }
@@ -207,8 +212,8 @@ bool SerialPort::Write(const void* buffer, std::uint32_t count) {
 }
 
 int SerialPort::Read(void* buffer, std::uint32_t count) {
-  if (!line_.ReadsInterrupted()) platform::Sleep(ReadPause);
-  const std::size_t got = line_.Read(buffer, count);
+  if (!line_->ReadsInterrupted()) platform::Sleep(ReadPause);
+  const std::size_t got = line_->Read(buffer, count);
   if (got == count) {
     lastError_ = 0;
   } else if (got == 0) {
@@ -217,6 +222,10 @@ int SerialPort::Read(void* buffer, std::uint32_t count) {
   return static_cast<int>(got);
 }
 
-bool SerialPort::GetTimeouts(Timeouts& timeouts) const { return line_.GetTimeouts(timeouts); }
+void SerialPort::InterruptReads() { line_->InterruptReads(); }
+void SerialPort::ResumeReads() { line_->ResumeReads(); }
+bool SerialPort::ReadsInterrupted() const { return line_->ReadsInterrupted(); }
+
+bool SerialPort::GetTimeouts(Timeouts& timeouts) const { return line_->GetTimeouts(timeouts); }
 
 }  // namespace kalvo_lorim

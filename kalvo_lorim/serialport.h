@@ -4,11 +4,17 @@
 // platform layer.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <wx/thread.h>
 
-#include "platform/serial.h"
+// The platform's line stays out of sight of the includers.
+namespace platform {
+class SerialLine;
+struct LineConfig;
+struct LineTimeouts;
+}  // namespace platform
 
 namespace kalvo_lorim {
 
@@ -63,6 +69,8 @@ class SerialPort {
   virtual bool Flush();
   virtual bool ClearError();
   virtual bool Write(const void* buffer, std::uint32_t count);
+  // Drops what was received and not read yet. No lock, as a read.
+  bool DiscardInput();
 
   // Pauses, then reads up to count bytes within the line time-outs. Last
   // error: 0 when all came, 0xF00 when none did, else unchanged.
@@ -77,7 +85,7 @@ class SerialPort {
   int GetFlowControl() const { return flowControl_; }
   const std::string& GetPortName() const { return portName_; }
   // The line configuration as last written to the line.
-  const platform::LineConfig& GetLineConfig() const { return config_; }
+  const platform::LineConfig& GetLineConfig() const { return *config_; }
   // The time-outs the line holds now; false while closed.
   bool GetTimeouts(Timeouts& timeouts) const;
   // The stored time-out values of the last SetTimeouts.
@@ -87,9 +95,9 @@ class SerialPort {
   // From any thread: makes a running read, and every later one, return at
   // once with what it has, until ResumeReads. Lets a stalled device thread
   // be abandoned.
-  void InterruptReads() { line_.InterruptReads(); }
-  void ResumeReads() { line_.ResumeReads(); }
-  bool ReadsInterrupted() const { return line_.ReadsInterrupted(); }
+  void InterruptReads();
+  void ResumeReads();
+  bool ReadsInterrupted() const;
 
  protected:
   void SetLastError(int code) { lastError_ = code; }
@@ -108,8 +116,8 @@ class SerialPort {
   bool open_ = false;
   int lastError_ = 0;
   wxCriticalSection lock_;
-  platform::SerialLine line_;
-  platform::LineConfig config_;
+  std::unique_ptr<platform::SerialLine> line_;
+  std::unique_ptr<platform::LineConfig> config_;
 };
 
 }  // namespace kalvo_lorim

@@ -7,10 +7,11 @@
 
 #include <wx/intl.h>
 
+#include "kalvo_lorim/bytes.h"
 #include "kalvo_lorim/error.h"
+#include "kalvo_lorim/protocol_fail.h"
 #include "platform/tick.h"
 
-#define PROTOCOL_FAIL(code) Fail(static_cast<int>(code), __FILE__, __LINE__)
 
 namespace kalvo_lorim {
 
@@ -29,20 +30,6 @@ constexpr int kHeaderCorrupted = static_cast<int>(Error::HeaderCorrupted);
 constexpr int kDataCorrupted = static_cast<int>(Error::DataCorrupted);
 constexpr int kUnknownError = static_cast<int>(Error::UnknownError);
 constexpr int kBufferOverflow = static_cast<int>(Error::BufferOverflow);
-
-void PutU16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 template <std::size_t N>
 bool Contains(const int (&set)[N], int value) {
@@ -132,8 +119,8 @@ void SerialPortLorimProtocol::Init(std::uint32_t replyTimeout, std::uint32_t ret
   keptLength_ = 0;
 }
 
-void SerialPortLorimProtocol::Fail(int code, const char* file, int line) {
-  SetLastError(code);
+void SerialPortLorimProtocol::Fail(int code, const char* file, int line, LastError lastError) {
+  if (lastError == LastError::Set) SetLastError(code);
   throw Exception(file, line, code);
 }
 
@@ -183,6 +170,9 @@ void SerialPortLorimProtocol::SendFrame(const std::uint8_t (&header)[HeaderSize]
 void SerialPortLorimProtocol::SendKept() {
   SetLastError(0);
   ClearError();
+  // A point speaks only when asked, so whatever waits on the line now is a
+  // late answer to an earlier request.
+  DiscardInput();
   // Write failures leave 0xF02 or 0xF03; the next receive attempt resets
   // the last error, so such a request ends as "No answer".
   Write(keptHeader_, HeaderSize);
@@ -220,7 +210,7 @@ void SerialPortLorimProtocol::ReadIntoArea(std::uint32_t count) {
 }
 
 std::uint16_t SerialPortLorimProtocol::GetAnswerDataLength() const {
-  return static_cast<std::uint16_t>(answerHeader_[8] | answerHeader_[9] << 8);
+  return GetU16(answerHeader_ + 8);
 }
 
 Address SerialPortLorimProtocol::GetAnswerSource() const {
@@ -230,15 +220,23 @@ Address SerialPortLorimProtocol::GetAnswerSource() const {
 void SerialPortLorimProtocol::ReceiveAnswer() {
   for (int attempt = 0;; ++attempt) {
     try {
-      SetLastError(0);
-      receivedLength_ = 0;
-      ReadExact(answerHeader_, HeaderSize);
-      const std::uint32_t length = GetAnswerDataLength();
-      if (length != 0) {
-        ReadIntoArea(length + ChecksumSize);
-        receivedLength_ = length + ChecksumSize;
+      const std::uint32_t start = platform::GetTickCount();
+      for (;;) {
+        SetLastError(0);
+        receivedLength_ = 0;
+        ReadExact(answerHeader_, HeaderSize);
+        const std::uint32_t length = GetAnswerDataLength();
+        if (length != 0) {
+          ReadIntoArea(length + ChecksumSize);
+          receivedLength_ = length + ChecksumSize;
+        }
+        CheckFrame();
+        if (AnswersKeptRequest()) break;
+        // A late answer to an earlier request; ours may follow it while the
+        // header's budget lasts.
+        if (platform::GetTickCount() - start > replyTimeout_ + HeaderSize) PROTOCOL_FAIL(kNoAnswer);
       }
-      CheckAnswer();
+      CheckErrorAnswer();
       return;
     } catch (const Exception&) {
       // Nothing more is heard on an interrupted line, so repeating is pointless.
@@ -249,7 +247,23 @@ void SerialPortLorimProtocol::ReceiveAnswer() {
   }
 }
 
+bool SerialPortLorimProtocol::AnswersKeptRequest() const {
+  // Identify, broadcast and write answers are taken as they come.
+  if (!keptValid_ || keptHeader_[6] != static_cast<std::uint8_t>(PacketKind::Read)) return true;
+  const Address asked(keptHeader_[0], keptHeader_[1], keptHeader_[2]);
+  // A point reached directly answers from its own address.
+  const bool anySource = asked == BroadcastAddress() || asked == NoAddress();
+  if (!anySource && GetAnswerSource() != asked) return false;
+  // Without a data block there is no id to compare; the read refuses such an answer itself.
+  return receivedLength_ == 0 || answerData_[0] == keptData_[0];
+}
+
 void SerialPortLorimProtocol::CheckAnswer() {
+  CheckFrame();
+  CheckErrorAnswer();
+}
+
+void SerialPortLorimProtocol::CheckFrame() {
   int code = 0;
   if (Checksum(answerHeader_, 10) != GetU32(answerHeader_ + 10)) {
     code = kHeaderCorrupted;
@@ -260,14 +274,17 @@ void SerialPortLorimProtocol::CheckAnswer() {
     const std::uint32_t length = receivedLength_ - ChecksumSize;
     if (Checksum(answerData_, length) != GetU32(answerData_ + length)) code = kDataCorrupted;
   }
-  if (code == 0 && answerHeader_[6] == static_cast<std::uint8_t>(PacketKind::ErrorAnswer)) {
-    // An error answer too short to hold its code byte says nothing more.
-    code = receivedLength_ >= ChecksumSize + 2 ? answerData_[1] : kUnknownError;
-  }
   if (code != 0) {
     if (receivedLength_ > ReceiveAreaSize) receivedLength_ = 0;
     PROTOCOL_FAIL(code);
   }
+}
+
+void SerialPortLorimProtocol::CheckErrorAnswer() {
+  if (answerHeader_[6] != static_cast<std::uint8_t>(PacketKind::ErrorAnswer)) return;
+  // An error answer too short to hold its code byte says nothing more.
+  const int code = receivedLength_ >= ChecksumSize + 2 ? answerData_[1] : kUnknownError;
+  if (code != 0) PROTOCOL_FAIL(code);
 }
 
 void SerialPortLorimProtocol::WriteVariable(const Address& address, DataType type, std::uint8_t id,

@@ -127,7 +127,9 @@ class SerialPortLorimProtocol : public SerialPort {
   // block with its checksum (`length` bytes) when there is one.
   void SendFrame(const std::uint8_t (&header)[HeaderSize], const std::uint8_t* data, std::uint32_t length);
   // Fills the receive area with a validated answer, sending the kept
-  // request again after each failure, 6 transmissions in all.
+  // request again after each failure, 6 transmissions in all. Each
+  // transmission first drops what waits on the line; an answer of another
+  // point or variable than a read asked for is skipped.
   void ReceiveAnswer();
   // Reads exactly n bytes within reply time-out + n ms; throws 0xF00 when
   // nothing came, 0xF01 when part did.
@@ -186,11 +188,22 @@ class SerialPortLorimProtocol : public SerialPort {
   void ReadIntoArea(std::uint32_t count);
   void ReadExactInto(std::uint8_t* buffer, std::size_t capacity, std::uint32_t count);
   void ExchangeRead(const kalvo_lorim::Address& address, DataType type, std::uint8_t id);
+  // The checksums of the answer in the receive area; throws 3 or 7.
+  void CheckFrame();
+  // Throws the point's code for an error answer.
+  void CheckErrorAnswer();
+  // False for an answer to a read that comes from another point or is of
+  // another variable than the kept request asked for.
+  bool AnswersKeptRequest() const;
   // The number of value bytes the answer's data type gives; throws when
   // the answer cannot give them.
   std::uint32_t AnswerValueCount();
   void CopyValue(std::uint32_t count, void* destination, std::size_t size);
-  [[noreturn]] void Fail(int code, const char* file, int line);
+  // The one way the protocol fails (PROTOCOL_FAIL): the code becomes the
+  // last error, which the device thread reports by, unless it is kept for
+  // a failure that is no exchange's; then it is thrown.
+  enum class LastError { Set, Keep };
+  [[noreturn]] void Fail(int code, const char* file, int line, LastError lastError = LastError::Set);
 
   kalvo_lorim::Address ownAddress_;
   std::uint32_t replyTimeout_ = FastReplyTimeout;
@@ -320,7 +333,6 @@ class SerialPortLorimProtocol : public SerialPort {
   // terminator or with the room.
   wxString ReadText(const kalvo_lorim::Address& address, std::uint8_t id);
   void WriteText(const kalvo_lorim::Address& address, std::uint8_t id, const wxString& text);
-  [[noreturn]] void FailWith(int code, const char* file, int line);
 
  public:
   // UTF-16LE bytes to text; a pair of surrogates is one character, a lone

@@ -4,8 +4,9 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <wx/datetime.h>
@@ -14,6 +15,7 @@
 #include "kalvo_lorim/event.h"
 #include "kalvo_lorim/measure.h"
 #include "kalvo_lorim/pointparam.h"
+#include "kalvo_lorim/variables.h"
 #include "platform/tick.h"
 
 namespace kalvo_lorim {
@@ -38,6 +40,8 @@ namespace {
 std::mutex abandonedLock;
 std::vector<Thread*> abandonedThreads;
 
+std::atomic<void (*)()> abandonStepHook{nullptr};
+
 }  // namespace
 
 namespace {
@@ -47,9 +51,9 @@ constexpr unsigned ListenPause = 40;
 constexpr unsigned EmptyPause = 100;
 constexpr unsigned NoCommandPause = 50;
 constexpr unsigned VisitPause = 40;
+constexpr unsigned BusyPointPause = 5;
 constexpr std::uint32_t ListenQuietLimit = 1000;
 constexpr int TrueValueParam = 30;
-constexpr std::uint8_t DeviceCodeId = 28;
 
 SerialPortLorimProtocol::Configurator FromName(const char* portName, bool slow) {
   return SerialPortLorimProtocol::Configurator(
@@ -160,18 +164,20 @@ bool Thread::Abandon(unsigned waitMs) {
       delete this;
       return true;
     }
+    // Marked before the read is woken: holding the lock means the thread is
+    // on the bus, pausing or done, so it sees the mark before it touches the
+    // owner's objects again, and a woken read reports nothing.
+    control->abandoned = true;
+    control->stop = true;
+    control->wake.notify_all();
   }
+  if (void (*hook)() = abandonStepHook.load()) hook();
   // Wakes a read in progress and makes every later one return at once; the
   // descriptor stays open until the thread itself closes the port.
   protocol_.InterruptReads();
   bool ended = false;
   {
     std::unique_lock<std::mutex> lock(control->mutex);
-    // Holding the lock means the thread is on the bus, pausing or done: it
-    // sees the mark before it touches the owner's objects again.
-    control->abandoned = true;
-    control->stop = true;
-    control->wake.notify_all();
     ended = control->wake.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return control->ended; });
   }
   if (ended) {
@@ -204,6 +210,8 @@ void Thread::ReapAbandoned() {
     delete t;
   }
 }
+
+void Thread::SetAbandonStepHook(void (*hook)()) { abandonStepHook.store(hook); }
 
 std::size_t Thread::AbandonedCount() {
   ReapAbandoned();
@@ -299,10 +307,9 @@ wxThread::ExitCode Thread::Entry() {
       if (index >= points_->Size()) index = 0;
       Point* point = points_->At(index);
       if (!points_->TryLock(point)) {
-        // Held elsewhere: try the same point again, letting a stop request in.
-        hold_.unlock();
-        std::this_thread::yield();
-        hold_.lock();
+        // Held elsewhere, as a rule briefly: try the same point again soon,
+        // letting a stop request in, without spinning a core meanwhile.
+        Pause(BusyPointPause);
         continue;
       }
       Visit(point);
@@ -312,8 +319,12 @@ wxThread::ExitCode Thread::Entry() {
       Pause(VisitPause);
     }
   } catch (const Abandoned&) {
+  } catch (const Exception&) {
+    // A listening thread whose line stays quiet ends in order.
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "device thread: polling ends: %s\n", e.what());
   } catch (...) {
-    // Anything else ends the thread in order.
+    std::fprintf(stderr, "device thread: polling ends: unknown exception\n");
   }
   hold_.unlock();
   return static_cast<ExitCode>(nullptr);
@@ -342,10 +353,27 @@ void Thread::Visit(Point* point) {
   if (!GateLets(point, key)) return;
   try {
     (this->*handler)(point, argument);
+  } catch (const Abandoned&) {
+    throw;
   } catch (const Exception&) {
     ReportError(point);
   } catch (const boost::bad_any_cast&) {
     ReportError(point);
+  } catch (const std::exception& e) {
+    ReportUnexpected(point, key, e.what());
+  } catch (...) {
+    ReportUnexpected(point, key, "unknown exception");
+  }
+}
+
+void Thread::ReportUnexpected(Point* point, int key, const char* what) {
+  // A loop that ended here would leave the window frozen, and with no read in
+  // progress the watchdog would never restart it: say so and poll on.
+  std::fprintf(stderr, "device thread: command %d for point %s failed: %s\n", key,
+               static_cast<const char*>(point->GetAddress().Text().utf8_str()), what);
+  try {
+    PostEvent(EventKind::ReadError, point, Error::UnknownError);
+  } catch (...) {
   }
 }
 
@@ -486,7 +514,7 @@ void Thread::ReadChanged(Point* point) {
   std::uint16_t count = 0;
   OnBus([&] { protocol_.ReadChangedIds(address, ids, ChangedIdCapacity, count); });
   count = static_cast<std::uint16_t>(std::min<std::size_t>(count, ChangedIdCapacity));
-  if (std::find(ids, ids + count, DeviceCodeId) != ids + count) {
+  if (std::find(ids, ids + count, variable::kDeviceCode) != ids + count) {
     PointParams params;
     OnBus([&] { protocol_.ReadPointParams(address, params); });
     PostEvent(EventKind::ParamsRead, point, params);

@@ -3,15 +3,17 @@
 // collection one after another, running one command per visit and turning
 // every outcome into an event for the point and a call to the event target.
 //
-// Ownership: the owner creates the thread, starts it with Start, and ends it
-// with Stop or Abandon, each of which consumes the object (never delete it,
-// and use neither wxThread::Delete nor wxThread::Kill):
+// Ownership: the owner creates the thread with new, starts it with Start, and
+// ends it with Stop or Abandon, each of which consumes the object, also after
+// a failed Start. The owner never deletes it and uses neither wxThread::Delete
+// nor wxThread::Kill:
 //   - Stop asks the thread to stop and waits until it has ended: the command
 //     in progress finishes, every point gets the unplugged event, the port
 //     is closed and the system thread is joined before Stop returns;
-//   - Abandon gives up a thread that hangs in the bus: it wakes the read, and
-//     once it returns the thread touches none of the owner's objects (points,
-//     collection, queues, target) again and reports nothing more. The thread
+//   - Abandon gives up a thread that hangs in the bus: it marks the thread,
+//     then wakes the read; from the mark on the thread touches none of the
+//     owner's objects (points, collection, queues, target) again and reports
+//     nothing more. The thread
 //     then ends by itself and closes its port; Abandon waits a bounded time
 //     for that. One that takes longer is joined and deleted by a later
 //     Start of a thread, Stop or Abandon. The point it held stays busy
@@ -58,7 +60,7 @@ class Thread : public wxThread {
   ~Thread() override;
 
   // Creates and runs the system thread. On failure the object is not
-  // running and the caller deletes it.
+  // running; end it with Stop as any other.
   bool Start();
   // From the owner's thread: asks to stop, waits until the thread ended and
   // deletes it (also one never started).
@@ -69,6 +71,9 @@ class Thread : public wxThread {
   bool Abandon(unsigned waitMs = AbandonWaitMs);
   // Abandoned threads still running; those that ended are joined and deleted.
   static std::size_t AbandonedCount();
+  // Test seam: called by Abandon between marking the thread and waking its
+  // read, to widen that window. Null by default.
+  static void SetAbandonStepHook(void (*hook)());
 
   // Read by the watchdog without a lock: a hint only.
   std::uint32_t GetReadStartTick() const { return protocol_.GetReadStartTick(); }
@@ -98,6 +103,9 @@ class Thread : public wxThread {
   void PostEvent(int kind, Point* point, const boost::any& payload);
   // After a failed command: only "no answer" left on the port is reported.
   void ReportError(Point* point);
+  // After a command that threw what the library does not throw: standard
+  // error, and a read error for the point.
+  void ReportUnexpected(Point* point, int key, const char* what);
   bool GateLets(Point* point, int key) const;
   void Visit(Point* point);
   // Waits without holding the owner's objects; ends the visit when the

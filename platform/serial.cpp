@@ -264,6 +264,11 @@ bool SerialLine::GetTimeouts(LineTimeouts& timeouts) const {
 
 bool SerialLine::ClearError() { return fd_ >= 0; }
 
+bool SerialLine::DiscardInput() {
+  if (fd_ < 0) return false;
+  return tcflush(fd_, TCIFLUSH) == 0;
+}
+
 std::size_t SerialLine::Read(void* buffer, std::size_t n) {
   const int fd = fd_;
   if (fd < 0 || n == 0) return 0;

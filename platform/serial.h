@@ -73,6 +73,8 @@ class SerialLine {
   bool GetTimeouts(LineTimeouts& timeouts) const;
   // There is no sticky error state on a POSIX line; received bytes stay.
   bool ClearError();
+  // Drops every received byte not read yet.
+  bool DiscardInput();
 
   // Reads up to n bytes within the time-outs; returns the count read (0 on
   // a closed line). Returns at once with what it has while interrupted.

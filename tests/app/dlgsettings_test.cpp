@@ -200,6 +200,28 @@ TEST_F(SetDateTest, AcceptedAtOnceGivesTodayAndTheTimeShownAtOpening) {
   EXPECT_EQ(got.milliseconds, 0);
 }
 
+// Keys typed into the time field, a day picked: OK gives exactly those.
+TEST_F(SetDateTest, TypedTimeAndPickedDayAreWhatOkGives) {
+  DlgSetDate dlg(frame_);
+  Calendar(dlg)->SetDate(wxDateTime(7, wxDateTime::Nov, 2031));
+  wxTextCtrl* field = TimeField(dlg);
+  field->SetInsertionPoint(0);
+  for (int key : {int('0'), int('9'), int(WXK_TAB), int('3'), int('0'), int(WXK_TAB), int(WXK_DOWN)}) {
+    wxKeyEvent event(wxEVT_CHAR);
+    event.m_keyCode = key;
+    event.SetEventObject(field);
+    field->GetEventHandler()->ProcessEvent(event);
+  }
+  const wxString shown = field->GetValue();
+  ASSERT_TRUE(shown.StartsWith("09:30:")) << shown;
+  long seconds = -1;
+  ASSERT_TRUE(shown.Mid(6).ToLong(&seconds));
+  Click(&dlg, wxID_OK);
+  EXPECT_EQ(dlg.GetReturnCode(), wxID_OK);
+  EXPECT_EQ(dlg.GetDateTime(),
+            kalvo_lorim::DateTime(31, 11, 7, 9, 30, static_cast<std::uint8_t>(seconds), 0));
+}
+
 // The time text as it may stand (typed, or pasted with the mouse), and the
 // day: OK ends the dialog only when the device gets exactly that.
 TEST_F(SetDateTest, OkTakesOnlyATimeTheDeviceGetsAsShown) {

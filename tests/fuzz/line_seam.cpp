@@ -101,6 +101,12 @@ bool SerialLine::GetTimeouts(LineTimeouts& timeouts) const {
 
 bool SerialLine::ClearError() { return fd_ >= 0; }
 
+bool SerialLine::DiscardInput() {
+  if (fd_ < 0) return false;
+  seam.line.clear();
+  return true;
+}
+
 // As the real line: what is there at once, then the interval time-out after
 // the last byte, or the total time-out when nothing came.
 std::size_t SerialLine::Read(void* buffer, std::size_t n) {

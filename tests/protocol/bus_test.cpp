@@ -101,6 +101,51 @@ TEST_F(SimTest, TransientFaultsAreRepeatedAway) {
   }
 }
 
+// An answer that comes after its read gave up must not become the answer to
+// a later request: every read gets its own variable's value.
+struct LateAnswer {
+  const char* name;
+  int delayMs;
+  int times;  // transmissions of the status read answered late
+};
+
+void PrintTo(const LateAnswer& answer, std::ostream* os) { *os << answer.name; }
+
+class LateAnswerTest : public SimTest, public ::testing::WithParamInterface<LateAnswer> {};
+
+TEST_P(LateAnswerTest, EveryLaterReadGetsItsOwnValue) {
+  point_.SetStatusWord(0x1234);
+  point_.AddFault(pointsim::Fault::Make(pointsim::FaultKind::Delay, GetParam().delayMs, 24, GetParam().times));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::uint16_t status = 0;
+    protocol_->ReadStatusWord(kPoint, status);
+    EXPECT_EQ(status, 0x1234);
+    std::uint16_t records = 0;
+    protocol_->ReadRecordsCount(kPoint, records);
+    EXPECT_EQ(records, 17);
+    std::uint8_t volume = 0;
+    protocol_->ReadVolumeLevel(kPoint, volume);
+    EXPECT_EQ(volume, 5);
+    wxString number;
+    protocol_->ReadFactoryNumber(kPoint, number);
+    EXPECT_EQ(number, "SN-000123");
+    std::uint32_t notReady = 0;
+    protocol_->ReadNotReadyNumber(kPoint, notReady);
+    EXPECT_EQ(notReady, 42u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocol, LateAnswerTest,
+                         ::testing::Values(
+                             // The first transmission's answer comes during the repetition, whose
+                             // own answer follows right behind.
+                             LateAnswer{"AnsweredDuringTheRepetition", 700, 1},
+                             // The repetition is answered late too: its answer comes while the
+                             // next read is under way.
+                             LateAnswer{"RepetitionAnsweredDuringTheNextRead", 600, 2}),
+                         [](const ::testing::TestParamInfo<LateAnswer>& info) { return std::string(info.param.name); });
+
 TEST_F(SimTest, IdentifyGivesTheAnsweringAddress) {
   Address answering;
   protocol_->Identify(kalvo_lorim::NoAddress(), &answering);

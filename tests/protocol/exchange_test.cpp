@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -114,6 +115,34 @@ TEST_F(ExchangeTest, InterruptedLineEndsTheExchangeAtOnce) {
   EXPECT_NO_THROW(protocol_->Identify(kPoint));
 }
 
+// The watchdog's way out of a read that waits inside the line for a long
+// announced data block: the interrupt must end that wait at once, not after
+// the half minute the block's time-out allows.
+TEST_F(ExchangeTest, InterruptEndsAReadWaitingOnTheLine) {
+  AnsweringAlways(Header(pointsim::kind::Read, 5, 30000));
+  auto exchange = std::async(std::launch::async, [&] {
+    std::uint16_t value = 0;
+    try {
+      protocol_->ReadVariable(kPoint, DataType::Word, 24, &value, sizeof value);
+    } catch (const kalvo_lorim::Exception& e) {
+      return e.GetCode();
+    }
+    return 0;
+  });
+  // Well past the pause before the port read: the read is inside the line.
+  const auto start = Clock::now();
+  while (!protocol_->IsReading() || platform::GetTickCount() - protocol_->GetReadStartTick() < 200) {
+    ASSERT_LT(ElapsedMs(start), 5000) << "never waits on the line";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const auto interrupted = Clock::now();
+  protocol_->InterruptReads();
+  ASSERT_EQ(exchange.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_LT(ElapsedMs(interrupted), 200);
+  EXPECT_EQ(exchange.get(), 0xF00);  // nothing of the block came
+  EXPECT_EQ(SettledRequests(), 1u);
+}
+
 struct BadAnswer {
   const char* name;
   Bytes bytes;
@@ -166,6 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, BadAnswerTest, ::testing::ValuesIn(BadAnswers(
 TEST_F(ExchangeTest, AnswerAtTheAreaLimitIsTaken) {
   Bytes data(32767);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+  data[0] = 60;
   AnsweringAlways(Answer(pointsim::kind::Read, 1, data));
   std::vector<std::uint8_t> value(32766 + 8, 0xCC);
   DataType type = DataType::None;
@@ -185,6 +215,81 @@ TEST_F(ExchangeTest, FailedAnswersThenAGoodOne) {
   protocol_->ReadVariable(kPoint, DataType::Word, 24, &value, sizeof value);
   EXPECT_EQ(value, 0x1122);
   EXPECT_EQ(protocol_->GetLastError(), 0);
+  EXPECT_EQ(SettledRequests(), 3u);
+}
+
+// A point speaks only when asked: what waits on the line before a request
+// is stale and must not be taken as its answer.
+TEST_F(ExchangeTest, BytesWaitingBeforeARequestAreDropped) {
+  const Bytes stale = Answer(pointsim::kind::Read, 5, {253, 0x34, 0x12});
+  AnsweringAlways(Answer(pointsim::kind::Read, 5, {253, 17, 0}));
+  pty_.Write(stale);
+  pty_.Write(stale.data(), 9);  // and the start of another
+  std::uint16_t count = 0;
+  protocol_->ReadRecordsCount(kPoint, count);
+  EXPECT_EQ(count, 17);
+  EXPECT_EQ(SettledRequests(), 1u);
+}
+
+struct ForeignAnswer {
+  const char* name;
+  Bytes before;  // sent ahead of the right answer, in the same burst
+  std::size_t requests;
+};
+
+void PrintTo(const ForeignAnswer& answer, std::ostream* os) { *os << answer.name; }
+
+class ForeignAnswerTest : public ExchangeTest, public ::testing::WithParamInterface<ForeignAnswer> {};
+
+// An answer of another variable or another point is skipped; the right one
+// behind it is taken without sending the request again while the attempt's
+// budget lasts, else the request goes out again.
+TEST_P(ForeignAnswerTest, IsSkippedForTheAnswerBehindIt) {
+  const Bytes right = Answer(pointsim::kind::Read, 5, {253, 17, 0});
+  const Bytes before = GetParam().before;
+  Answering([=](std::size_t i, const Bytes&) { return i == 0 ? Join(before, right) : right; });
+  std::uint16_t count = 0;
+  protocol_->ReadRecordsCount(kPoint, count);
+  EXPECT_EQ(count, 17);
+  EXPECT_EQ(protocol_->GetLastError(), 0);
+  EXPECT_EQ(SettledRequests(), GetParam().requests);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ForeignAnswerTest,
+    ::testing::Values(ForeignAnswer{"OtherVariable", Answer(pointsim::kind::Read, 5, {24, 0x34, 0x12}), 1},
+                      ForeignAnswer{"OtherPoint", Answer(pointsim::kind::Read, 5, {253, 9, 0}, Address(1, 2, 4)), 1},
+                      ForeignAnswer{"ErrorAnswerOfOtherVariable", Answer(pointsim::kind::ErrorAnswer, 1, {24, 4}), 1},
+                      // Four reads with their pauses: longer than the 54 ms of the attempt.
+                      ForeignAnswer{"TwoOfThem", Join(Answer(pointsim::kind::Read, 5, {24, 0x34, 0x12}),
+                                                      Answer(pointsim::kind::Read, 1, {14, 5})), 2}),
+    [](const ::testing::TestParamInfo<ForeignAnswer>& info) { return std::string(info.param.name); });
+
+TEST_F(ExchangeTest, OnlyForeignAnswersEndAsNoAnswer) {
+  AnsweringAlways(Answer(pointsim::kind::Read, 5, {24, 0x34, 0x12}));
+  std::uint16_t count = 0;
+  ExpectCode([&] { protocol_->ReadRecordsCount(kPoint, count); }, 0xF00, *protocol_);
+  EXPECT_EQ(SettledRequests(), 6u);
+}
+
+// A point reached directly answers from its own address; identify answers
+// and writes are not matched at all.
+TEST_F(ExchangeTest, DirectReadIdentifyAndWriteTakeAnySource) {
+  const Address other(7, 8, 9);
+  Answering([=](std::size_t i, const Bytes&) {
+    switch (i) {
+      case 0: return Answer(pointsim::kind::Read, 5, {253, 17, 0}, other);
+      case 1: return Answer(pointsim::kind::Identify, 0, {}, other);
+      default: return Answer(pointsim::kind::Write, 0, {99}, other);
+    }
+  });
+  std::uint16_t count = 0;
+  protocol_->ReadRecordsCount(kalvo_lorim::NoAddress(), count);
+  EXPECT_EQ(count, 17);
+  Address answering;
+  protocol_->Identify(kPoint, &answering);
+  EXPECT_EQ(answering, other);
+  protocol_->ClearMemory(kPoint);
   EXPECT_EQ(SettledRequests(), 3u);
 }
 
@@ -216,7 +321,7 @@ TEST_F(ExchangeTest, ReadCopiesByTheAnsweredType) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(int(c.answeredType));
-    Bytes data = {77};
+    Bytes data = {50};
     data.insert(data.end(), c.value.begin(), c.value.end());
     AnsweringAlways(Answer(pointsim::kind::Read, c.answeredType, data));
     std::vector<std::uint8_t> dest(16, 0xCC);
@@ -254,7 +359,7 @@ TEST_F(ExchangeTest, UnusableAnswersAreRefusedAtOnce) {
       {"long with id only", 11, {50}, 12, 2},
       {"byte answer without block", 1, {}, 12, 7},
       {"text answer without block", 29, {}, 12, 7},
-      {"bytes past the destination", 1, Bytes(101, 0x44), 10, 0xF05},
+      {"bytes past the destination", 1, Join({50}, Bytes(100, 0x44)), 10, 0xF05},
       {"date into four bytes", 31, {50, 1, 2, 3, 4, 5, 6, 7, 8}, 4, 0xF05},
   };
   for (const auto& c : cases) {

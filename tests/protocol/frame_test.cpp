@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <limits>
 #include <random>
 #include <vector>
@@ -49,7 +50,7 @@ TEST(Checksum, AgreesWithIndependentCodecOnLongBlocks) {
   }
 }
 
-// The protocol on a pty whose answers are written before the request goes out.
+// The protocol on a pty; each answer goes out once its request has come.
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,7 +58,15 @@ class FrameTest : public ::testing::Test {
     protocol_.reset(new SerialPortLorimProtocol("COM5", false));
     ASSERT_TRUE(protocol_->IsOpen());
   }
-  Bytes Sent(std::size_t n) { return pty_.Read(n, 2000); }
+  // Takes the next request of n bytes off the line, answers it and gives
+  // the request's bytes.
+  std::future<Bytes> AnswerNext(std::size_t n, const pointsim::Frame& answer) {
+    return std::async(std::launch::async, [this, n, answer] {
+      Bytes sent = pty_.Read(n, 2000);
+      pty_.Write(pointsim::Encode(answer));
+      return sent;
+    });
+  }
 
   testsupport::PtyPair pty_;
   testsupport::PortFolder ports_;
@@ -76,23 +85,23 @@ pointsim::Frame AnswerFrom(const Address& from, std::uint8_t kind, std::uint8_t 
 }
 
 TEST_F(FrameTest, RequestsByteForByte) {
-  pty_.Write(pointsim::Encode(AnswerFrom(point_, pointsim::kind::Identify, 0, {})));
+  auto sent = AnswerNext(14, AnswerFrom(point_, pointsim::kind::Identify, 0, {}));
   Address answering;
   protocol_->Identify(point_, &answering);
   EXPECT_EQ(answering, point_);
-  EXPECT_EQ(Sent(14), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x04, 0xA4, 0x11}));
+  EXPECT_EQ(sent.get(), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x04, 0xA4, 0x11}));
 
-  pty_.Write(pointsim::Encode(AnswerFrom(point_, pointsim::kind::Read, 5, {24, 0x34, 0x12})));
+  sent = AnswerNext(19, AnswerFrom(point_, pointsim::kind::Read, 5, {24, 0x34, 0x12}));
   std::uint16_t word = 0;
   protocol_->ReadVariable(point_, DataType::Word, 24, &word, sizeof word);
   EXPECT_EQ(word, 0x1234);
-  EXPECT_EQ(Sent(19), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x06, 0x05, 0x01, 0x00, 0xA0, 0x45, 0xA4, 0x11, 0x18,
+  EXPECT_EQ(sent.get(), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x06, 0x05, 0x01, 0x00, 0xA0, 0x45, 0xA4, 0x11, 0x18,
                            0x18, 0x00, 0x00, 0x00}));
 
-  pty_.Write(pointsim::Encode(AnswerFrom(point_, pointsim::kind::Write, 1, {14})));
+  sent = AnswerNext(20, AnswerFrom(point_, pointsim::kind::Write, 1, {14}));
   const std::uint8_t five = 5;
   protocol_->WriteVariable(point_, DataType::Byte, 14, &five);
-  EXPECT_EQ(Sent(20), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x08, 0x01, 0x02, 0x00, 0x20, 0x86, 0xA5, 0x11, 0x0E,
+  EXPECT_EQ(sent.get(), Hex({0x01, 0x02, 0x03, 0x01, 0x01, 0x01, 0x08, 0x01, 0x02, 0x00, 0x20, 0x86, 0xA5, 0x11, 0x0E,
                            0x05, 0x05, 0x0E, 0x00, 0x00}));
   EXPECT_TRUE(pty_.ReadUntilQuiet(50, 200).empty());
   EXPECT_EQ(protocol_->GetLastError(), 0);
@@ -123,9 +132,9 @@ TEST_F(FrameTest, WriteEncodesEachType) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.type));
-    pty_.Write(pointsim::Encode(AnswerFrom(point_, pointsim::kind::Write, 1, {40})));
+    auto request = AnswerNext(14 + c.block.size() + 4, AnswerFrom(point_, pointsim::kind::Write, 1, {40}));
     protocol_->WriteVariable(point_, c.type, 40, c.value);
-    const Bytes sent = Sent(14 + c.block.size() + 4);
+    const Bytes sent = request.get();
     pointsim::Frame f;
     std::size_t used = 0;
     ASSERT_EQ(pointsim::Decode(sent, f, used), pointsim::DecodeResult::Ok);

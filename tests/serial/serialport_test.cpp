@@ -1,4 +1,5 @@
 #include "kalvo_lorim/serialport.h"
+#include "platform/serial.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

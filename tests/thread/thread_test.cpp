@@ -10,8 +10,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <time.h>
 
 #include <gtest/gtest.h>
 
@@ -470,6 +473,93 @@ TEST_F(ThreadTest, AbandonedThreadInAReadLetsGoAtOnceAndFreesThePort) {
   commands_.Post(48, kA, 0L);
   StartThread();
   ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+}
+
+double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// A point held elsewhere (a panel reading it) is waited for without burning
+// a core, and the visits keep their order: the next point is not taken first.
+TEST_F(ThreadTest, PointHeldElsewhereIsWaitedForInOrder) {
+  SimPoint(kA);
+  SimPoint(kB);
+  Point* held = AddPoint(kA);
+  AddPoint(kB);
+  ASSERT_TRUE(points_.TryLock(held));
+  const double cpuBefore = ProcessCpuMs();
+  StartThread();
+  EXPECT_FALSE(target_.WaitForCount(1, 500));
+  const double cpuMs = ProcessCpuMs() - cpuBefore;
+  EXPECT_LT(cpuMs, 150.0) << "the wait spins";
+
+  points_.Release(held);
+  ASSERT_TRUE(target_.WaitForCount(1, 5000));
+  EXPECT_EQ(target_.Notes().front().address, kA);
+}
+
+// A point whose handling of the records count throws what the library does
+// not know, the first time only.
+class ThrowingPoint : public Point {
+ public:
+  using Point::Point;
+  bool OnRecordsCountRead(const Event& event) override {
+    if (!thrown_.exchange(true)) throw std::runtime_error("records count out of reach");
+    return Point::OnRecordsCountRead(event);
+  }
+
+ private:
+  std::atomic<bool> thrown_{false};
+};
+
+TEST_F(ThreadTest, UnexpectedExceptionIsReportedAndPollingGoesOn) {
+  SimPoint(kA);
+  SimPoint(kB);
+  points_.Add(new ThrowingPoint(kA));
+  AddPoint(kB);
+  commands_.Post(48, kA, 0L);
+  ::testing::internal::CaptureStderr();
+  StartThread();
+  const bool reported = target_.WaitForKind(36, kA, 10000);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(reported) << "no read error for the point";
+  EXPECT_NE(errors.find("records count out of reach"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("1.2.3"), std::string::npos) << errors;
+
+  // Both points are still polled, and the same command now goes through.
+  commands_.Post(48, kA, 0L);
+  ASSERT_TRUE(target_.WaitForKind(53, kA, 10000));
+  const std::size_t heardB = Kinds(target_.Notes(), kB).size();
+  ASSERT_TRUE(target_.WaitFor([&](const std::vector<Note>& n) { return Kinds(n, kB).size() > heardB; }, 10000));
+  EXPECT_EQ(Recorder::Count(target_.Notes(), 1, kA), 0u);  // not ended: no unplugged yet
+}
+
+// Abandon marks the thread before it wakes the read: a thread woken from its
+// read must never report the failed exchange. The hook holds Abandon between
+// its two steps for a while, so that a woken thread has all the time it needs.
+TEST_F(ThreadTest, ReadWokenByAbandonReportsNothing) {
+  pointsim::Point& sim = SimPoint(kA);
+  sim.AddFault(pointsim::Fault::NoAnswer());
+  AddPoint(kA);
+  StartThread();
+  const std::uint32_t deadline = platform::GetTickCount() + 5000;
+  while (!thread_->IsReading()) {
+    ASSERT_LT(static_cast<std::int32_t>(platform::GetTickCount() - deadline), 0) << "never reads";
+    target_.WaitForCount(1000, 1);
+  }
+  // In the first exchange on the bus, so a "No answer" would be news to the point.
+  const std::size_t heard = target_.Notes().size();
+  ASSERT_EQ(Recorder::Count(target_.Notes(), 35, kA), 0u);
+  Thread::SetAbandonStepHook([] { platform::Sleep(300); });
+  const bool ended = thread_->Abandon();
+  Thread::SetAbandonStepHook(nullptr);
+  thread_ = nullptr;
+  EXPECT_TRUE(ended);
+  points_.ReleaseBusy();
+  const std::vector<Note> notes = target_.Notes();
+  EXPECT_EQ(notes.size(), heard) << "heard event " << notes.back().kind;
 }
 
 TEST_F(ThreadTest, AbandonedThreadThatOutlastsTheWaitIsReapedOnceItEnds) {

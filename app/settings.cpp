@@ -1,0 +1,252 @@
+// The settings file, its exchange with AppSettings, the port configuration
+// and the work-in-system command line.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <set>
+#include <string>
+
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/sstream.h>
+#include <wx/wfstream.h>
+
+#include "app/app.h"
+#include "app/appsettings.h"
+
+namespace {
+
+// wxFileConfig's own reading of a group header line: the group's path as its
+// parser would set it, or false when the line is no group header.
+bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path) {
+  std::wstring s = line.ToStdWstring();
+  s = s.substr(0, s.find(L'\0'));  // the parser stops at a NUL
+  std::size_t i = 0;
+  while (i < s.size() && std::iswspace(s[i])) ++i;
+  if (i >= s.size() || s[i] != L'[') return false;
+  const std::size_t start = i + 1;
+  std::size_t end = start;
+  bool closed = false;
+  for (; end < s.size(); ++end) {
+    if (s[end] == L'\\') {
+      if (++end >= s.size()) break;
+      continue;
+    }
+    if (s[end] == L']') {
+      closed = true;
+      break;
+    }
+  }
+  if (!closed) return false;
+  wxString name;
+  for (std::size_t k = start; k < end; ++k) {
+    if (s[k] == L'\\' && ++k >= end) break;
+    name += wxUniChar(static_cast<wxUint32>(s[k]));
+  }
+  scratch.SetPath(wxString("/") + name);
+  path = scratch.GetPath();
+  return true;
+}
+
+// The toolkit's ini reader asserts on a group that opens twice, reads a huge
+// file in quadratic time, and drops a file it cannot open or decode without
+// a word, then reports its flush as done; such a file is not given to it.
+bool SettingsTextReadable(const wxString& path) {
+  if (!wxFileName::FileExists(path)) return true;
+  wxFile file;
+  if (!file.Open(path)) return false;
+  const wxFileOffset size = file.Length();
+  if (size < 0 || static_cast<std::size_t>(size) > gwxApp::MaxSettingsFileSize) return false;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (size > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    return false;
+  }
+  const wxString text(bytes.data(), wxConvAuto(), bytes.size());
+  if (!bytes.empty() && text.empty()) return false;
+
+  wxStringInputStream none(wxString{});
+  wxFileConfig scratch(none);
+  std::set<wxString> seen;  // the root group may open any number of times
+  std::size_t from = 0;
+  while (from <= text.length()) {
+    std::size_t to = text.find_first_of("\r\n", from);
+    if (to == wxString::npos) to = text.length();
+    wxString group;
+    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && !group.empty() &&
+        group != "/" && !seen.insert(group).second) {
+      return false;
+    }
+    from = to + 1;
+  }
+  return true;
+}
+
+// A whole number as the settings file stores it: blanks around it allowed,
+// nothing else.
+bool ReadWholeNumber(const wxString& text, long& value) {
+  wxString t = text;
+  t.Trim(true).Trim(false);
+  return !t.empty() && t.ToCLong(&value);
+}
+
+}  // namespace
+
+wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& vendor,
+                                       const wxString& path, bool& detached) {
+  wxLogNull quiet;  // a bad line takes its default, without a box
+  wxFileConfig* result;
+  detached = !SettingsTextReadable(path);
+  if (detached) {
+    std::fprintf(stderr,
+                 "kalvo_checker: the settings file %s is damaged or unreadable; "
+                 "every setting takes its default\n",
+                 static_cast<const char*>(path.utf8_str()));
+    wxStringInputStream none(wxString{});
+    result = new wxFileConfig(none);
+  } else {
+    result = new wxFileConfig(name, vendor, path, wxString(), wxCONFIG_USE_RELATIVE_PATH,
+                              wxConvAuto());
+  }
+  // Values come back exactly as written: a port name is no template.
+  result->SetExpandEnvVars(false);
+  return result;
+}
+
+bool gwxApp::WriteSettingsFile() {
+  if (!config) return true;
+  wxLogNull quiet;  // reported by the caller; no box while the program ends
+  if (!saved) {
+    config->DisableAutoSave();
+    return true;
+  }
+  bool ok;
+  if (detachedConfig) {
+    // A file that could not even be read is not overwritten.
+    if (wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) return false;
+    // Through a temporary file, as the toolkit's own flush does.
+    wxTempFileOutputStream out(localFile);
+    ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();
+  } else {
+    ok = config->Flush();
+  }
+  config->DisableAutoSave();  // a failed write is not tried again
+  return ok;
+}
+
+bool gwxApp::ExchangeString(const wxString& group, const wxString& key, wxString& field,
+                            const wxString& defaultValue) {
+  const wxString path = group + "/" + key;
+  if (!loading) return config->Write(path, field);
+  wxString text;
+  const bool found = config->Read(path, &text) && !text.empty();
+  field = found ? text : defaultValue;
+  return found;
+}
+
+bool gwxApp::ExchangeBool(const wxString& group, const wxString& key, bool& field,
+                          bool defaultValue) {
+  const wxString path = group + "/" + key;
+  if (!loading) return config->Write(path, field);
+  wxString text;
+  long value = 0;
+  const bool found = config->Read(path, &text) && ReadWholeNumber(text, value);
+  field = found ? value != 0 : defaultValue;
+  return found;
+}
+
+bool gwxApp::ExchangeLong(const wxString& group, const wxString& key, long& field,
+                          long defaultValue) {
+  const wxString path = group + "/" + key;
+  if (!loading) return config->Write(path, field);
+  wxString text;
+  long value = 0;
+  const bool found = config->Read(path, &text) && ReadWholeNumber(text, value);
+  field = found ? value : defaultValue;
+  return found;
+}
+
+bool App::LoadSave(bool load) {
+  loading = load;
+  const wxString communication = "/communication";
+
+  ExchangeString(communication, "serial_port", AppSettings.serialPort, "COM1");
+  if (AppSettings.serialPort.empty()) AppSettings.serialPort = "COM1";
+  ExchangeString("/baudrate", "baud_rate", AppSettings.baudRate, "9600");
+  if (AppSettings.baudRate.empty()) AppSettings.baudRate = "9600";
+
+  wxString address = AppSettings.address.Text();
+  ExchangeString(communication, "address", address, "255.255.255");
+  if (address.empty()) address = "255.255.255";
+  // An address that does not read serves the point reached directly, not
+  // 0.0.0, which nothing accepts for a point.
+  if (!kalvo_lorim::ParseAddress(address, AppSettings.address)) {
+    AppSettings.address = kalvo_lorim::NoAddress();
+  }
+
+  ExchangeBool(communication, "use_own_advanced_timeout", AppSettings.useOwnAdvancedTimeout, false);
+  ExchangeLong(communication, "wait_receiver_timeout", AppSettings.waitReceiverTimeout, 40);
+  ExchangeBool(communication, "work_in_system", AppSettings.workInSystem, false);
+  ExchangeLong(communication, "count_digit_dyn_params", AppSettings.countDigitDynParams, 3);
+  ExchangeLong("/inform_win_view_0-engineer_1-fractional", "inf_win_view", AppSettings.infWinView, 0);
+
+  AppSettings.language = LanguageNameFromCode(languageCode);
+
+  if (load) {
+    AddCatalogs();
+    if (AppSettings.workInSystem && !StartInSystem()) return false;
+  }
+  return true;
+}
+
+kalvo_lorim::SerialPortLorimProtocol::Configurator App::MakePortConfigurator() {
+  std::string port;
+  for (wxString::const_iterator it = AppSettings.serialPort.begin();
+       it != AppSettings.serialPort.end(); ++it) {
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    port += c > 127 ? '_' : static_cast<char>(c);
+  }
+  // A time-out that does not fit the configuration's unsigned field is
+  // refused like one below the minimum, not wrapped into a huge wait.
+  const long timeout = AppSettings.waitReceiverTimeout;
+  const unsigned replyTimeout =
+      timeout < 0 || static_cast<unsigned long>(timeout) > UINT_MAX ? 0u
+                                                                    : static_cast<unsigned>(timeout);
+  return kalvo_lorim::SerialPortLorimProtocol::Configurator(port.c_str(), replyTimeout, 6, 9600, 'N',
+                                                            8, 0);
+}
+
+bool App::ParseCommandLine() {
+  if (argc != 6) return false;
+  const wxString login = argv[1];
+  const wxString password = argv[2];
+  const wxString port = argv[3];
+  const wxString addressText = argv[4];
+  const wxString timeoutText = argv[5];
+
+  kalvo_lorim::Address address;
+  if (!kalvo_lorim::ParseAddress(addressText, address)) return false;
+  if (address == kalvo_lorim::BroadcastAddress() || address == kalvo_lorim::NoAddress() ||
+      address == kalvo_lorim::OwnAddress()) {
+    return false;
+  }
+
+  if (!port.StartsWith("COM")) return false;
+  const std::wstring number = port.Mid(3).ToStdWstring();
+  errno = 0;
+  const long portNumber = std::wcstol(number.c_str(), nullptr, 10);
+  if (portNumber < 1 || portNumber > 256) return false;
+
+  long timeout = 0;
+  if (!timeoutText.ToCLong(&timeout)) return false;
+
+  cmdLogin = login;
+  cmdPassword = password;
+  cmdTimeout = timeout;
+  cmdPort = port;
+  cmdAddress = address;
+  return true;
+}

@@ -1,0 +1,416 @@
+// The settings file: what the reader makes of ini texts, what a normal exit
+// writes, a file that cannot be written, and the port configuration built
+// from the record.
+
+#include <sys/resource.h>
+
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/fileconf.h>
+#include <wx/intl.h>
+#include <wx/sstream.h>
+
+#include "app/app.h"
+#include "app/appsettings.h"
+#include "gui_support.h"
+#include "security/rights.h"
+
+namespace {
+
+using kalvo_lorim::Address;
+using namespace std::string_literals;
+
+void ResetGlobals() {
+  AppSettings = AppSettingsRecord();
+  StartedFromSystem = false;
+  security::SetWorkInSystem(false);
+  security::UserList.clear();
+  security::PointAccessList.clear();
+}
+
+// A working folder "work" inside a scratch folder, so that "../config.map"
+// stays inside the scratch folder too.
+class SettingsFolder {
+ public:
+  explicit SettingsFolder(const std::optional<std::string>& ini) {
+    std::filesystem::create_directories(std::filesystem::path(dir_.Path()) / "work");
+    if (ini) dir_.Write("work/kalvo_checker.ini", *ini);
+    std::filesystem::current_path(std::filesystem::path(dir_.Path()) / "work");
+  }
+  bool HasIni() const { return dir_.Exists("work/kalvo_checker.ini"); }
+  std::string Ini() const { return dir_.Read("work/kalvo_checker.ini"); }
+  const guitest::ScratchDir& Dir() const { return dir_; }
+
+ private:
+  guitest::ScratchDir dir_;
+};
+
+// The real application object, made the toolkit's instance for its life.
+class AppUnderTest {
+ public:
+  AppUnderTest() : previous_(wxApp::GetInstance()) {
+    ResetGlobals();
+    app_ = new App;
+    const char* args[] = {"kalvo_checker"};
+    app_->argc = 1;
+    app_->argv.Init(1, const_cast<char**>(args));
+  }
+  ~AppUnderTest() {
+    delete app_;
+    wxApp::SetInstance(previous_);
+    ResetGlobals();
+  }
+  App& operator*() { return *app_; }
+  App* operator->() { return app_; }
+
+ private:
+  wxAppConsole* previous_;
+  App* app_;
+};
+
+struct ReadCase {
+  const char* name = "";
+  std::optional<std::string> ini;
+  wxString serialPort = "COM1";
+  wxString baudRate = "9600";
+  Address address = Address(255, 255, 255);
+  bool useOwnAdvancedTimeout = false;
+  long waitReceiverTimeout = 40;
+  bool workInSystem = false;
+  long countDigitDynParams = 3;
+  long infWinView = 0;
+  wxString language;
+  // Work-in-system mode ends loading with one message here (no map file).
+  bool mapMessage = false;
+};
+
+std::string Repeat(const std::string& piece, std::size_t n) {
+  std::string s;
+  s.reserve(piece.size() * n);
+  for (std::size_t i = 0; i < n; ++i) s += piece;
+  return s;
+}
+
+ReadCase Row(const char* name, std::optional<std::string> ini) {
+  ReadCase c;
+  c.name = name;
+  c.ini = std::move(ini);
+  return c;
+}
+
+std::vector<ReadCase> ReadCases() {
+  std::vector<ReadCase> rows;
+  auto add = [&rows](ReadCase c) { rows.push_back(std::move(c)); };
+  add(Row("no file", std::nullopt));
+  {
+    ReadCase c = Row("every key", std::string("[communication]\nserial_port=COM4\naddress=10.20.30\n"
+                                        "use_own_advanced_timeout=1\nwait_receiver_timeout=120\n"
+                                        "work_in_system=0\ncount_digit_dyn_params=7\n"
+                                        "[baudrate]\nbaud_rate=19200\n"
+                                        "[inform_win_view_0-engineer_1-fractional]\ninf_win_view=1\n"
+                                        "[i18n]\nLanguage=ukrainian\n"));
+    c.serialPort = "COM4";
+    c.baudRate = "19200";
+    c.address = Address(10, 20, 30);
+    c.useOwnAdvancedTimeout = true;
+    c.waitReceiverTimeout = 120;
+    c.countDigitDynParams = 7;
+    c.infWinView = 1;
+    c.language = "ukrainian";
+    add(c);
+  }
+  add(Row("empty port and baud rate", std::string("[communication]\nserial_port=\n[baudrate]\nbaud_rate=\n")));
+  {
+    ReadCase c = Row("no baud rate group", std::string("[communication]\nserial_port=COM2\n"));
+    c.serialPort = "COM2";
+    add(c);
+  }
+  add(Row("time-out abc", std::string("[communication]\nwait_receiver_timeout=abc\n")));
+  add(Row("time-out with text after the number", std::string("[communication]\nwait_receiver_timeout=25ms\n")));
+  add(Row("time-out too large for a long",
+       std::string("[communication]\nwait_receiver_timeout=99999999999999999999999\n")));
+  {
+    ReadCase c = Row("time-out with a blank in front", std::string("[communication]\nwait_receiver_timeout= 25\n"));
+    c.waitReceiverTimeout = 25;
+    add(c);
+    c.name = "quoted time-out with a blank in front";
+    c.ini = "[communication]\nwait_receiver_timeout=\" 25\"\n";
+    add(c);
+  }
+  {
+    ReadCase c = Row("time-out below the minimum and a baud rate outside the set pass unchanged",
+               std::string("[communication]\nwait_receiver_timeout=-5\n[baudrate]\nbaud_rate=12345\n"));
+    c.waitReceiverTimeout = -5;
+    c.baudRate = "12345";
+    add(c);
+  }
+  add(Row("flag true is no number", std::string("[communication]\nwork_in_system=true\nuse_own_advanced_timeout=yes\n")));
+  {
+    ReadCase c = Row("flag 1", std::string("[communication]\nwork_in_system=1\n"));
+    c.workInSystem = true;
+    c.mapMessage = true;
+    add(c);
+  }
+  {
+    ReadCase c = Row("address with leading zeros", std::string("[communication]\naddress=001.002.003\n"));
+    c.address = Address(1, 2, 3);
+    add(c);
+  }
+  add(Row("address that does not parse", std::string("[communication]\naddress=1.2\n")));
+  add(Row("address out of range", std::string("[communication]\naddress=1.2.300\n")));
+  add(Row("empty address", std::string("[communication]\naddress=\n")));
+  {
+    ReadCase c = Row("language in capitals", std::string("[i18n]\nLanguage=RUSSIAN\n"));
+    c.language = "russian";
+    add(c);
+  }
+  add(Row("unknown language", std::string("[i18n]\nLanguage=klingon\n")));
+  {
+    ReadCase c = Row("texts are not expanded", std::string("[communication]\nserial_port=$HOME%PATH%\n"));
+    c.serialPort = "$HOME%PATH%";
+    add(c);
+  }
+  {
+    ReadCase c = Row("binary bytes", "[communication]\nserial_port=COM7\nwait_receiver_timeout=\x01\xff\xfe\n"
+                               "\x00\x00\xc3\x28garbage\x00=\x00\n[\x00]\ncount_digit_dyn_params=\xff\n"s);
+    c.serialPort = "COM7";
+    add(c);
+  }
+  {
+    ReadCase c = Row("very long lines", "[communication]\n" + Repeat("x", 200000) + "\nbaud_rate=" +
+                                      Repeat("9", 1000) + "\nserial_port=COM8\n");
+    c.serialPort = "COM8";
+    add(c);
+  }
+  {
+    ReadCase c = Row("nested groups in any order", std::string("[a/b]\nk=1\n[a]\nk=2\n[communication/x]\n"
+                                                         "[communication]\nserial_port=COM5\n[]\n[/]\n"));
+    c.serialPort = "COM5";
+    add(c);
+  }
+  // A group that opens twice is a damaged file: none of it is read.
+  add(Row("duplicated group", std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n")));
+  add(Row("duplicated group under another spelling",
+       std::string("[communication]\nserial_port=COM2\n[ /communication/ ]x\n[/communication]\n")));
+  {
+    // Distinct keys: the toolkit's reader would take minutes over them.
+    std::string keys = "[communication]\nserial_port=COM9\n";
+    for (int i = 0; i < 200000; ++i) keys += "key_" + std::to_string(i) + "=1\n";
+    add(Row("huge file", keys));
+  }
+  return rows;
+}
+
+class SettingsReader : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(SettingsReader, FillsTheRecord) {
+  const ReadCase& c = GetParam();
+  SettingsFolder folder(c.ini);
+  guitest::ModalScript boxes;
+  if (c.mapMessage) boxes.ThenId(wxID_OK);
+
+  const auto start = std::chrono::steady_clock::now();
+  AppUnderTest app;
+  const bool loaded = app->InitLanguage();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  EXPECT_LT(seconds, 2.0) << "reading the settings must not hang";
+  EXPECT_EQ(loaded, !c.mapMessage);
+  EXPECT_EQ(AppSettings.serialPort, c.serialPort);
+  EXPECT_EQ(AppSettings.baudRate, c.baudRate);
+  EXPECT_EQ(AppSettings.address.Text(), c.address.Text());
+  EXPECT_EQ(AppSettings.useOwnAdvancedTimeout, c.useOwnAdvancedTimeout);
+  EXPECT_EQ(AppSettings.waitReceiverTimeout, c.waitReceiverTimeout);
+  EXPECT_EQ(AppSettings.workInSystem, c.workInSystem);
+  EXPECT_EQ(AppSettings.countDigitDynParams, c.countDigitDynParams);
+  EXPECT_EQ(AppSettings.infWinView, c.infWinView);
+  EXPECT_EQ(AppSettings.language, c.language);
+  EXPECT_EQ(boxes.Pending(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ini, SettingsReader, ::testing::ValuesIn(ReadCases()),
+                         [](const ::testing::TestParamInfo<ReadCase>& info) {
+                           std::string n;
+                           for (const char* p = info.param.name; *p; ++p) n += std::isalnum(*p) ? *p : '_';
+                           return n;
+                         });
+
+// The raw text of every key in a written settings file.
+std::map<wxString, wxString> WrittenKeys(const std::string& text) {
+  wxStringInputStream in(wxString::FromUTF8(text.data(), text.size()));
+  wxFileConfig file(in);
+  file.SetExpandEnvVars(false);
+  std::map<wxString, wxString> keys;
+  for (const char* group : {"/communication", "/baudrate", "/inform_win_view_0-engineer_1-fractional", "/i18n"}) {
+    file.SetPath(group);
+    wxString key;
+    long index = 0;
+    for (bool more = file.GetFirstEntry(key, index); more; more = file.GetNextEntry(key, index)) {
+      keys[wxString(group) + "/" + key] = file.Read(key, wxString("<unreadable>"));
+    }
+  }
+  return keys;
+}
+
+TEST(SettingsWriter, NormalExitWritesEveryKeyFromTheRecord) {
+  SettingsFolder folder(std::string("; the operator's note\n[communication]\naddress=001.002.003\n"
+                                    "[i18n]\nLanguage=Russian\n[other]\nkept=yes\n"));
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
+    AppSettings.serialPort = "COM12";
+    AppSettings.baudRate = "115200";
+    AppSettings.useOwnAdvancedTimeout = true;
+    AppSettings.waitReceiverTimeout = 250;
+    AppSettings.countDigitDynParams = 6;
+    AppSettings.infWinView = 1;
+    EXPECT_EQ(app->OnExit(), 0);
+  }
+  const std::map<wxString, wxString> expected = {
+      {"/communication/serial_port", "COM12"},
+      {"/communication/address", "1.2.3"},
+      {"/communication/use_own_advanced_timeout", "1"},
+      {"/communication/wait_receiver_timeout", "250"},
+      {"/communication/work_in_system", "0"},
+      {"/communication/count_digit_dyn_params", "6"},
+      {"/baudrate/baud_rate", "115200"},
+      {"/inform_win_view_0-engineer_1-fractional/inf_win_view", "1"},
+      {"/i18n/Language", "russian"},
+  };
+  const std::string text = folder.Ini();
+  EXPECT_EQ(WrittenKeys(text), expected) << text;
+  EXPECT_NE(text.find("kept=yes"), std::string::npos) << "other groups stay";
+
+  // What was written reads back as the same record.
+  AppUnderTest again;
+  ASSERT_TRUE(again->InitLanguage());
+  EXPECT_EQ(AppSettings.serialPort, "COM12");
+  EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
+  EXPECT_EQ(AppSettings.waitReceiverTimeout, 250);
+  EXPECT_EQ(AppSettings.language, "russian");
+}
+
+TEST(SettingsWriter, DamagedFileIsReplacedAtNormalExit) {
+  SettingsFolder folder(std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n"));
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    AppSettings.serialPort = "COM6";
+    app->OnExit();
+  }
+  const std::map<wxString, wxString> keys = WrittenKeys(folder.Ini());
+  EXPECT_EQ(keys.size(), 9u) << folder.Ini();
+  EXPECT_EQ(keys.at("/communication/serial_port"), "COM6");
+  EXPECT_EQ(keys.at("/communication/address"), "255.255.255");
+  EXPECT_EQ(keys.at("/i18n/Language"), "");
+}
+
+TEST(SettingsWriter, WithoutShutdownNothingIsWritten) {
+  for (const std::optional<std::string>& ini :
+       {std::optional<std::string>(), std::optional<std::string>("[communication]\naddress=001.002.003\n")}) {
+    SettingsFolder folder(ini);
+    {
+      AppUnderTest app;
+      ASSERT_TRUE(app->InitLanguage());
+      AppSettings.serialPort = "COM6";
+    }
+    EXPECT_EQ(folder.HasIni(), ini.has_value());
+    if (ini) {
+      EXPECT_EQ(folder.Ini(), *ini);
+    }
+  }
+}
+
+// Files cannot grow past a few bytes inside the scope, as on a full disk.
+class FullDisk {
+ public:
+  FullDisk() {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_;
+    small.rlim_cur = 160;  // room for the message on standard error
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*previous_)(int) = nullptr;
+};
+
+TEST(SettingsWriter, FailedWriteKeepsTheOldFileAndSaysSoOnStandardError) {
+  for (const char* ini : {"[communication]\nserial_port=COM2\n",
+                          "[communication]\nserial_port=COM2\n[communication]\n"}) {
+    SCOPED_TRACE(ini);
+    SettingsFolder folder{std::string(ini)};
+    AppUnderTest* app = new AppUnderTest;
+    ASSERT_TRUE((*app)->InitLanguage());
+    AppSettings.serialPort = "COM6";
+    (*app)->OnExit();
+    ::testing::internal::CaptureStderr();
+    {
+      FullDisk full;
+      delete app;  // the file is written here; no box may open
+    }
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(folder.Ini(), ini);
+    EXPECT_NE(err.find("cannot write the settings file"), std::string::npos) << err;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      EXPECT_EQ(entry.path().filename(), "kalvo_checker.ini") << "a temporary file was left";
+    }
+  }
+}
+
+struct PortCase {
+  const char* name;
+  wxString port;
+  long timeout;
+  bool accepted;
+  const char* portName;
+};
+
+class PortConfiguration : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(PortConfiguration, FromTheRecord) {
+  const PortCase& c = GetParam();
+  ResetGlobals();
+  AppSettings.serialPort = c.port;
+  AppSettings.waitReceiverTimeout = c.timeout;
+  AppSettings.baudRate = "115200";  // applied later by the main window
+  if (!c.accepted) {
+    EXPECT_THROW(App::MakePortConfigurator(), kalvo_lorim::SerialPortLorimProtocol::ConfiguratorException);
+    return;
+  }
+  const auto conf = App::MakePortConfigurator();
+  EXPECT_STREQ(conf.GetPortName(), c.portName);
+  EXPECT_EQ(conf.GetReplyTimeout(), static_cast<unsigned>(c.timeout));
+  EXPECT_EQ(conf.GetRetries(), 6u);
+  EXPECT_EQ(conf.GetBaudRate(), 9600);
+  EXPECT_EQ(conf.GetParity(), 'N');
+  EXPECT_EQ(conf.GetDataBits(), 8);
+  EXPECT_EQ(conf.GetStopBits(), 0);
+  ResetGlobals();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Record, PortConfiguration,
+    ::testing::Values(PortCase{"plain", "COM1", 40, true, "COM1"},
+                      PortCase{"non_ascii", wxString::FromUTF8("COMй\xF0\x9F\x98\x80" "1"), 500, true, "COM__1"},
+                      PortCase{"below_minimum", "COM1", 39, false, ""},
+                      PortCase{"negative", "COM1", -5, false, ""},
+                      PortCase{"past_unsigned", "COM1", 4294967296L + 40, false, ""}),
+    [](const ::testing::TestParamInfo<PortCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
