@@ -43,18 +43,18 @@ class MainFrame : public wxFrame, public kalvo_lorim::EventCmdTarget {
   ~MainFrame() override;
 
   // Stops a running device thread, serves one new point at
-  // AppSettings.address and starts a new thread. A refused configuration or
-  // a thread that cannot start leaves no thread and says so in the
-  // information panel.
+  // AppSettings.address and starts a new thread. Throws the configuration's
+  // refusal of the baud rate.
   void ConnectDevice(kalvo_lorim::SerialPortLorimProtocol::Configurator configurator);
   bool IsThreadStalled() const;
+  // Gives up the device thread and connects again.
   void RestartThread();
   void OnOptions();
 
   // Device thread side.
   void OnPointChanged(kalvo_lorim::Point* point) override;
 
-  // How F1 opens a help page; tests replace it.
+  // How F1 opens a help page (a file:// address); tests replace it.
   static std::function<void(const wxString& url)> openHelpPage;
 
   PanelInfo* GetPanelInfo() const { return panelInfo; }
@@ -64,16 +64,24 @@ class MainFrame : public wxFrame, public kalvo_lorim::EventCmdTarget {
   CommandQueue& GetCommandQueue() { return commandQueue; }
   kalvo_lorim::PointsCollection& GetPoints() { return points; }
   bool HasThread() const { return thread != nullptr; }
-  // Refreshes applied to the panels so far (GUI thread).
+  // Refreshes applied to the panels so far.
   std::uint64_t RefreshCount() const;
+  // Device threads given up by the watchdog so far.
+  unsigned RestartCount() const { return restarts; }
+  // The hand-over of refreshes; it outlives the window for whoever keeps it.
+  std::shared_ptr<PointRefresh> GetRefresh() const { return refresh; }
 
  private:
+  // Connects with the settings; a refused configuration leaves no thread
+  // and says so in the information panel.
+  void Connect();
+  void StopThread();
   void OnHelp(wxCommandEvent& event);
   void OnWatchdog(wxTimerEvent& event);
   void OnAccelerator(wxCommandEvent& event);
-  void StopThread(bool closing);
+  void OnClose(wxCloseEvent& event);
   // The four panels from one point copy, on the GUI thread.
-  void Refresh(const kalvo_lorim::Point& point);
+  void RefreshPanels(const kalvo_lorim::Point& point);
   void ShowConnectFailure(const wxString& text);
 
   wxBoxSizer* sizer = nullptr;
@@ -88,6 +96,7 @@ class MainFrame : public wxFrame, public kalvo_lorim::EventCmdTarget {
   wxCriticalSection lock;
   WatchdogTiming timing;
   std::shared_ptr<PointRefresh> refresh;
+  unsigned restarts = 0;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -94,23 +94,23 @@ bool operator!=(const LSingle& x, const LSingle& y) { return !(x == y); }
 StateColours::StateColours(int level) : level_(level) {
   switch (level) {
     case 0:
-      background_ = wxColour(0, 255, 0);
-      text_ = wxColour(255, 255, 255);
+      background_ = wxColour(0, 255, 0).GetRGB();
+      text_ = wxColour(255, 255, 255).GetRGB();
       flag_ = false;
       break;
     case 1:
-      background_ = wxColour(255, 250, 0);
-      text_ = wxColour(0, 0, 0);
+      background_ = wxColour(255, 250, 0).GetRGB();
+      text_ = wxColour(0, 0, 0).GetRGB();
       flag_ = false;
       break;
     case 2:
-      background_ = wxColour(255, 0, 0);
-      text_ = wxColour(255, 255, 255);
+      background_ = wxColour(255, 0, 0).GetRGB();
+      text_ = wxColour(255, 255, 255).GetRGB();
       flag_ = true;
       break;
     default:
-      background_ = wxColour(0, 255, 0);
-      text_ = wxColour(0, 0, 0);
+      background_ = wxColour(0, 255, 0).GetRGB();
+      text_ = wxColour(0, 0, 0).GetRGB();
       flag_ = false;
       break;
   }

@@ -123,6 +123,9 @@ inline MeasuringAlgorithm AlgorithmNumber(int k) { return static_cast<MeasuringA
 }  // namespace kalvo_lorim
 
 // Colours of a severity level: 0 normal, 1 fault, 2 alarm.
+// Held as plain values: a wxColour shares its data by a reference count that
+// is not thread-safe, and these travel with events and parameters from the
+// device thread to the window thread.
 class StateColours {
  public:
   explicit StateColours(int level = 0);
@@ -131,14 +134,15 @@ class StateColours {
   ~StateColours() = default;
 
   int GetLevel() const { return level_; }
-  wxColour GetBackground() const { return background_; }
-  wxColour GetTextColour() const { return text_; }
+  wxColour GetBackground() const { return wxColour(static_cast<unsigned long>(background_)); }
+  wxColour GetTextColour() const { return wxColour(static_cast<unsigned long>(text_)); }
   bool GetFlag() const { return flag_; }
 
  private:
   int level_;
-  wxColour background_;
-  wxColour text_;
+  // 0x00BBGGRR, as wxColour::GetRGB gives it.
+  wxUint32 background_;
+  wxUint32 text_;
   bool flag_;
 };
 

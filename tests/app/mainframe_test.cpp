@@ -1,0 +1,369 @@
+// The main window against a simulated point on a pseudo-terminal.
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/stattext.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/app.h"
+#include "app/appsettings.h"
+#include "app/mainframe.h"
+#include "app/panelinfo.h"
+#include "app/pointrefresh.h"
+#include "gui_support.h"
+#include "kalvo_lorim/thread.h"
+#include "pointsim.h"
+#include "pty.h"
+#include "security/rights.h"
+
+namespace {
+
+using kalvo_lorim::Address;
+using Clock = std::chrono::steady_clock;
+
+const wxColour kWhite(255, 255, 255), kBlue(0, 0, 255), kGrey(127, 127, 127), kYellow(255, 255, 0),
+    kRed(255, 0, 0);
+
+// What the information panel showed after each refresh.
+struct Seen {
+  int kind;
+  wxColour background;
+  wxColour text;
+  wxString label;
+};
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = AppSettings;
+    AppSettings.serialPort = "COM1";
+    AppSettings.baudRate = "9600";
+    AppSettings.address = Address(255, 255, 255);
+    AppSettings.waitReceiverTimeout = 40;
+    AppSettings.keepXrcFonts = true;
+    AppSettings.workInSystem = false;
+    AppSettings.currentAlgorithm = 0;
+    AppSettings.language = "";
+    sim_ = &bus_.AddPoint(Address(1, 2, 3));
+    ports_.Link("COM1", bus_.SlavePath());
+    bus_.Start();
+  }
+  void TearDown() override {
+    CloseFrame();
+    bus_.Stop();
+    AppSettings = saved_;
+  }
+
+  MainFrame* Open(const WatchdogTiming& timing = WatchdogTiming()) {
+    frame_ = new MainFrame(timing);
+    frame_->GetRefresh()->SetAfterApply([this](const kalvo_lorim::Point& point, Clock::duration) {
+      wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
+      std::lock_guard<std::mutex> lock(seenLock_);
+      seen_.push_back({point.GetLastEvent().GetKind(), info->GetBackgroundColour(), info->GetForegroundColour(),
+                       info->GetLabel()});
+    });
+    return frame_;
+  }
+  // Closing as the toolkit does it; returns how long the window took.
+  Clock::duration CloseFrame() {
+    if (!frame_) return {};
+    const auto start = Clock::now();
+    delete frame_;
+    frame_ = nullptr;
+    return Clock::now() - start;
+  }
+  std::vector<Seen> SeenSoFar() {
+    std::lock_guard<std::mutex> lock(seenLock_);
+    return seen_;
+  }
+  bool InfoShows(const wxColour& background, const wxColour& text, int timeoutMs) {
+    return guitest::RunLoopUntil(
+        [&] {
+          wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
+          return info->GetBackgroundColour() == background && info->GetForegroundColour() == text;
+        },
+        timeoutMs);
+  }
+  std::vector<int> RequestIds() const {
+    std::vector<int> ids;
+    for (const pointsim::Request& r : bus_.Requests()) {
+      if (r.status == pointsim::RequestStatus::Ok) ids.push_back(r.frame.Id());
+    }
+    return ids;
+  }
+
+  AppSettingsRecord saved_;
+  pointsim::Bus bus_;
+  pointsim::Point* sim_ = nullptr;
+  testsupport::PortFolder ports_;
+  MainFrame* frame_ = nullptr;
+  std::mutex seenLock_;
+  std::vector<Seen> seen_;
+};
+
+
+// One round of the cycle on the wire: the current measure, then each of the
+// simulated point's two algorithms (value, time, uncertainty), then again.
+const std::vector<int> kCycle{15, 35, 34, 35, 36, 39, 40, 41, 15};
+
+bool Contains(const std::vector<int>& haystack, const std::vector<int>& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+
+  const std::vector<Seen> seen = SeenSoFar();
+  ASSERT_GE(seen.size(), 4u);
+  // Plugging and reading pass in grey before the first measure.
+  EXPECT_EQ(seen[0].kind, EventKind::Plugged);
+  const auto firstMeasure = std::find_if(seen.begin(), seen.end(),
+                                         [](const Seen& s) { return s.kind == EventKind::CurrentMeasure; });
+  ASSERT_NE(firstMeasure, seen.end());
+  for (auto it = seen.begin(); it != firstMeasure; ++it) {
+    EXPECT_EQ(it->background, kGrey) << "kind " << it->kind;
+  }
+  EXPECT_EQ(firstMeasure->label, wxString::FromUTF8(" 21.5 °C"));
+  // One point, one thread, and the frame keeps its title bar.
+  EXPECT_EQ(frame_->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
+  EXPECT_TRUE(frame_->HasThread());
+  EXPECT_FALSE(frame_->IsFullScreen());
+}
+
+TEST_F(MainFrameTest, APointThatFallsSilentTurnsRedOnYellowAndComesBack) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  sim_->AddFault(pointsim::Fault::NoAnswer());
+  ASSERT_TRUE(InfoShows(kYellow, kRed, 10000));
+  EXPECT_EQ(frame_->GetPanelInfo()->GetInfo()->GetLabel(), _("No answer"));
+
+  sim_->ClearFaults();
+  bus_.ClearRequests();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 15000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+}
+
+TEST_F(MainFrameTest, ReconnectingServesAFreshPoint) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  AppSettings.address = Address(1, 2, 3);
+  frame_->ConnectDevice(App::MakePortConfigurator());
+  ASSERT_EQ(frame_->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
+  const std::size_t seenBefore = SeenSoFar().size();
+  ASSERT_TRUE(guitest::RunLoopUntil(
+      [&] {
+        const std::vector<Seen> seen = SeenSoFar();
+        return std::any_of(seen.begin() + static_cast<long>(seenBefore), seen.end(),
+                           [](const Seen& s) { return s.kind == EventKind::CurrentMeasure; });
+      },
+      10000));
+  // The new point started afresh: plugged again before it measured.
+  const std::vector<Seen> seen = SeenSoFar();
+  EXPECT_TRUE(std::any_of(seen.begin() + static_cast<long>(seenBefore), seen.end(),
+                          [](const Seen& s) { return s.kind == EventKind::Plugged; }));
+}
+
+struct RefusedCase {
+  long timeout;
+  const char* baud;
+};
+
+class RefusedConfiguration : public MainFrameTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedConfiguration, WindowOpensSaysWrongParameterAndRunsNoThread) {
+  AppSettings.waitReceiverTimeout = GetParam().timeout;
+  AppSettings.baudRate = GetParam().baud;
+  Open();
+  wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
+  EXPECT_FALSE(frame_->HasThread());
+  EXPECT_EQ(info->GetLabel(), _("Wrong parameter"));
+  EXPECT_EQ(info->GetBackgroundColour(), kYellow);
+  EXPECT_EQ(info->GetForegroundColour(), kRed);
+  EXPECT_TRUE(frame_->GetPanelInfo()->GetConfig()->IsEnabled());
+  guitest::RunLoopFor(200);
+  EXPECT_TRUE(RequestIds().empty()) << "nothing may go out on the line";
+
+  // Put right, the same window connects.
+  AppSettings.waitReceiverTimeout = 40;
+  AppSettings.baudRate = "9600";
+  frame_->ConnectDevice(App::MakePortConfigurator());
+  EXPECT_TRUE(frame_->HasThread());
+  EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(MainFrame, RefusedConfiguration,
+                         ::testing::Values(RefusedCase{25, "9600"}, RefusedCase{40, "12345"},
+                                           RefusedCase{40, "fast"}));
+
+TEST_F(MainFrameTest, WatchdogReplacesAThreadStuckInOneRead) {
+  // The answer announces a data block far longer than it sends: the read
+  // waits for it, for about a minute.
+  sim_->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15, 1));
+  Open(WatchdogTiming{100, 400});
+  ASSERT_TRUE(guitest::RunLoopUntil([&] { return frame_->RestartCount() >= 1; }, 10000));
+  EXPECT_TRUE(frame_->HasThread());
+  EXPECT_FALSE(frame_->GetPoints().At(0)->IsBusy() && frame_->RestartCount() > 1);
+  bus_.ClearRequests();
+  EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+  EXPECT_EQ(frame_->RestartCount(), 1u);
+  EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));
+}
+
+TEST_F(MainFrameTest, ClosingWhileAReadIsStuckEndsWithinASecond) {
+  sim_->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15));
+  Open();
+  ASSERT_TRUE(guitest::RunLoopUntil(
+      [&] {
+        const std::vector<int> ids = RequestIds();
+        return std::find(ids.begin(), ids.end(), 15) != ids.end();
+      },
+      10000));
+  guitest::RunLoopFor(100);
+  auto refresh = frame_->GetRefresh();
+  const std::uint64_t applied = refresh->Applied();
+  const auto took = CloseFrame();
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  EXPECT_EQ(refresh->Applied(), applied);
+  EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));
+}
+
+TEST_F(MainFrameTest, ClosingWhileIdleStopsInOrderAndRefreshesNothingMore) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  auto refresh = frame_->GetRefresh();
+  const std::uint64_t applied = refresh->Applied();
+  const auto took = CloseFrame();
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  guitest::RunLoopFor(100);
+  EXPECT_EQ(refresh->Applied(), applied);
+  // The stopped thread reported the point as unplugged; that came too late to show.
+  const std::vector<int> dropped = refresh->DroppedKinds();
+  EXPECT_NE(std::find(dropped.begin(), dropped.end(), EventKind::Unplugged), dropped.end());
+  EXPECT_EQ(kalvo_lorim::Thread::AbandonedCount(), 0u);
+}
+
+TEST_F(MainFrameTest, FunctionKeysActOnlyWhileTheirButtonIsEnabled) {
+  AppSettings.waitReceiverTimeout = 25;  // no thread needed here
+  Open();
+  for (const char* name : {"ID_SET_PARAMETERS", "ID_GET_PARAMS", "ID_RESTART_MEASURES", "ID_RESTART_ALL"}) {
+    const int id = XRCID(name);
+    wxButton* button = dynamic_cast<wxButton*>(frame_->FindWindow(id));
+    std::unique_ptr<wxButton> own;
+    if (!button) {  // a panel without it: a stand-in with the same id
+      own = std::make_unique<wxButton>(frame_->GetPanelInfo(), id, name);
+      button = own.get();
+    }
+    int clicks = 0;
+    auto count = [&](wxCommandEvent&) { ++clicks; };
+    button->Bind(wxEVT_BUTTON, count, id);
+    wxCommandEvent key(wxEVT_MENU, id);
+    button->Disable();
+    frame_->GetEventHandler()->ProcessEvent(key);
+    EXPECT_EQ(clicks, 0) << name;
+    button->Enable();
+    frame_->GetEventHandler()->ProcessEvent(key);
+    EXPECT_EQ(clicks, 1) << name;
+    button->Unbind(wxEVT_BUTTON, count, id);
+  }
+}
+
+struct HelpCase {
+  const char* language;
+  bool pagesPresent;
+  const char* page;  // empty: nothing opens
+};
+
+class Help : public MainFrameTest, public ::testing::WithParamInterface<HelpCase> {};
+
+TEST_P(Help, F1OpensThePageOfTheLanguage) {
+  guitest::ScratchDir dir;
+  if (GetParam().pagesPresent) {
+    dir.Write("help/rus/index.htm", "<html></html>");
+    dir.Write("help/enu/index.htm", "<html></html>");
+  }
+  AppSettings.waitReceiverTimeout = 25;
+  AppSettings.language = GetParam().language;
+  std::vector<wxString> opened;
+  auto saved = MainFrame::openHelpPage;
+  MainFrame::openHelpPage = [&](const wxString& url) { opened.push_back(url); };
+  Open();
+  wxCommandEvent key(wxEVT_MENU, 100);
+  frame_->GetEventHandler()->ProcessEvent(key);
+  MainFrame::openHelpPage = saved;
+  if (std::string(GetParam().page).empty()) {
+    EXPECT_TRUE(opened.empty());
+  } else {
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "file://" + dir.Path() + "/" + GetParam().page);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MainFrame, Help,
+                         ::testing::Values(HelpCase{"english", true, "help/enu/index.htm"},
+                                           HelpCase{"russian", true, "help/rus/index.htm"},
+                                           HelpCase{"ukrainian", true, "help/rus/index.htm"},
+                                           HelpCase{"", true, ""}, HelpCase{"English", true, ""},
+                                           HelpCase{"english", false, ""}));
+
+// The configured point served in work-in-system mode.
+struct SelectCase {
+  Address settings;
+  Address served;
+};
+
+class SelectPoint : public ::testing::TestWithParam<SelectCase> {
+ protected:
+  void SetUp() override {
+    saved_ = AppSettings;
+    savedList_ = security::PointAccessList;
+    savedCurrent_ = security::GetCurrentPointAccess();
+  }
+  void TearDown() override {
+    AppSettings = saved_;
+    security::PointAccessList = savedList_;
+    security::SetCurrentPointAccess(savedCurrent_);
+  }
+  AppSettingsRecord saved_;
+  std::vector<security::PointAccess> savedList_;
+  security::PointAccess savedCurrent_;
+};
+
+TEST_P(SelectPoint, SettingsAddressOrTheFirstConfiguredPoint) {
+  security::PointAccessList.clear();
+  for (const char* text : {"1.2.3", "4.5.6", "7.8.9"}) {
+    security::PointAccess record;
+    record.SetAddress(text);
+    record.SetName(text);
+    security::PointAccessList.push_back(record);
+  }
+  AppSettings.workInSystem = true;
+  AppSettings.address = GetParam().settings;
+  App::SelectCurrentPoint();
+  EXPECT_EQ(AppSettings.address, GetParam().served);
+  EXPECT_EQ(security::GetCurrentPointAccess().GetAddress(), GetParam().served);
+
+  // Stand-alone, nothing is chosen.
+  AppSettings.workInSystem = false;
+  AppSettings.address = Address(9, 9, 9);
+  App::SelectCurrentPoint();
+  EXPECT_EQ(AppSettings.address, Address(9, 9, 9));
+}
+
+INSTANTIATE_TEST_SUITE_P(MainFrame, SelectPoint,
+                         ::testing::Values(SelectCase{Address(255, 255, 255), Address(1, 2, 3)},
+                                           SelectCase{Address(4, 5, 6), Address(4, 5, 6)},
+                                           SelectCase{Address(7, 8, 9), Address(7, 8, 9)},
+                                           SelectCase{Address(2, 2, 2), Address(1, 2, 3)}));
+
+}  // namespace
