@@ -51,7 +51,9 @@ MainFrame::MainFrame(const WatchdogTiming& t)
   SetSizer(sizer);
   Layout();
   // The whole display with the title bar kept: on GTK a full-screen window
-  // loses its decoration, so the window is maximised instead.
+  // loses its decoration, so the window is maximised instead (and sized to
+  // the display first, for a display without a window manager).
+  SetSize(wxGetClientDisplayRect());
   Maximize(true);
   Show(true);
 

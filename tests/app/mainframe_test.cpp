@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/radiobox.h>
+#include <wx/textctrl.h>
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
 
@@ -171,6 +174,70 @@ TEST_F(MainFrameTest, ReconnectingServesAFreshPoint) {
   const std::vector<Seen> seen = SeenSoFar();
   EXPECT_TRUE(std::any_of(seen.begin() + static_cast<long>(seenBefore), seen.end(),
                           [](const Seen& s) { return s.kind == EventKind::Plugged; }));
+}
+
+// The options dialog as the operator fills it: direct mode with `address`,
+// 19200 baud, OK. Answers the address box when one comes.
+void FillOptions(guitest::ModalScript& script, const char* address, bool addressRefused) {
+  script.Then([address](wxDialog* dialog) {
+    auto* mode = dynamic_cast<wxRadioBox*>(dialog->FindWindow(XRCID("ID_RADIO_REGIM")));
+    mode->SetSelection(1);
+    wxCommandEvent changed(wxEVT_RADIOBOX, mode->GetId());
+    changed.SetInt(1);
+    changed.SetEventObject(mode);
+    mode->GetEventHandler()->ProcessEvent(changed);
+    dynamic_cast<wxTextCtrl*>(dialog->FindWindow(XRCID("ID_TEXT_ADDRESS")))->SetValue(address);
+    dynamic_cast<wxChoice*>(dialog->FindWindow(XRCID("ID_COMBO_BAUD_RATE")))->SetStringSelection("19200");
+    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+    ok.SetEventObject(dialog->FindWindow(wxID_OK));
+    dialog->GetEventHandler()->ProcessEvent(ok);
+    return dialog->GetReturnCode();
+  });
+  if (addressRefused) script.ThenId(wxID_OK);
+}
+
+TEST_F(MainFrameTest, AcceptedOptionsApplyTheResultAndReconnect) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  guitest::ModalScript script;
+  FillOptions(script, "1.2.3", false);
+  frame_->OnOptions();
+  EXPECT_EQ(script.Pending(), 0u);
+  EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
+  EXPECT_EQ(AppSettings.baudRate, "19200");
+  EXPECT_EQ(AppSettings.serialPort, "COM1");
+  ASSERT_EQ(frame_->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
+  EXPECT_TRUE(frame_->HasThread());
+  bus_.ClearRequests();
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+}
+
+TEST_F(MainFrameTest, RefusedAddressAppliesNoneOfTheThree) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  guitest::ModalScript script;
+  FillOptions(script, "0.0.0", true);
+  frame_->OnOptions();
+  ASSERT_EQ(script.Shown().size(), 2u);
+  EXPECT_EQ(script.Shown()[1].message, wxString::Format(_("Error in address %s!"), "0.0.0"));
+  EXPECT_EQ(AppSettings.address, Address(255, 255, 255));
+  EXPECT_EQ(AppSettings.baudRate, "9600");
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
+  EXPECT_TRUE(frame_->HasThread());
+}
+
+TEST_F(MainFrameTest, TheOptionsButtonOpensTheDialog) {
+  Open();
+  guitest::ModalScript script;
+  script.ThenId(wxID_CANCEL);
+  wxButton* config = frame_->GetPanelInfo()->GetConfig();
+  wxCommandEvent click(wxEVT_BUTTON, config->GetId());
+  click.SetEventObject(config);
+  config->GetEventHandler()->ProcessEvent(click);
+  ASSERT_EQ(script.Shown().size(), 1u);
+  EXPECT_EQ(script.Shown()[0].title, _("Parameters"));
+  EXPECT_EQ(AppSettings.address, Address(255, 255, 255));
 }
 
 struct RefusedCase {

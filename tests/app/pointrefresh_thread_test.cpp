@@ -51,8 +51,10 @@ class PointRefreshTest : public ::testing::Test {
  protected:
   // Runs what the device side queued, as the GUI thread's loop would.
   void RunQueued() {
-    ASSERT_NE(wxTheApp, nullptr);
-    wxTheApp->ProcessPendingEvents();
+    // A console application object: not the GUI's wxApp.
+    wxAppConsole* app = wxAppConsole::GetInstance();
+    ASSERT_NE(app, nullptr);
+    app->ProcessPendingEvents();
   }
 
   wxEvtHandler gui_;

@@ -125,13 +125,13 @@ TEST_F(Resources, EveryObjectBuildsAndLaysOutWithoutComplaint) {
     EXPECT_GT(w->GetSize().x, 0);
     EXPECT_GT(w->GetSize().y, 0);
     if (row.dialog) {
-      auto* d = wxDynamicCast(w, wxDialog);
+      auto* d = dynamic_cast<wxDialog*>(w);
       ASSERT_NE(d, nullptr);
       EXPECT_EQ(d->GetTitle(), row.title);
       // No style of their own: the default dialog style.
       EXPECT_EQ(d->GetWindowStyleFlag() & wxDEFAULT_DIALOG_STYLE, wxDEFAULT_DIALOG_STYLE);
     } else {
-      ASSERT_NE(wxDynamicCast(w, wxPanel), nullptr);
+      ASSERT_NE(dynamic_cast<wxPanel*>(w), nullptr);
       EXPECT_EQ(w->GetWindowStyleFlag() & (wxSUNKEN_BORDER | wxRAISED_BORDER), row.border);
       EXPECT_TRUE(w->HasFlag(wxTAB_TRAVERSAL));
       w->Destroy();
@@ -249,15 +249,15 @@ TEST_F(Resources, EveryLookedUpControlHasItsClass) {
       ASSERT_NE(c, nullptr);
       EXPECT_TRUE(c->IsKindOf(row.cls)) << "is a " << wxString(c->GetClassInfo()->GetClassName());
       EXPECT_EQ(c->GetWindowStyleFlag() & row.styleMask, row.styleBits);
-      if (auto* choice = wxDynamicCast(c, wxChoice)) {
+      if (auto* choice = dynamic_cast<wxChoice*>(c)) {
         EXPECT_EQ(choice->GetCount(), 0u);  // filled by code
       }
     }
     if (std::string(object.name) == "ID_PANEL_STATUS") {
       for (int n = 1; n <= 16; ++n) {
         SCOPED_TRACE(n);
-        auto* box = wxDynamicCast(Find(w, wxString::Format("ID_BMP_BIT_%d", n)), wxStaticText);
-        auto* text = wxDynamicCast(Find(w, wxString::Format("ID_TEXT_BIT_%d", n)), wxStaticText);
+        auto* box = dynamic_cast<wxStaticText*>(Find(w, wxString::Format("ID_BMP_BIT_%d", n)));
+        auto* text = dynamic_cast<wxStaticText*>(Find(w, wxString::Format("ID_TEXT_BIT_%d", n)));
         ASSERT_NE(box, nullptr);
         ASSERT_NE(text, nullptr);
         EXPECT_TRUE(box->HasFlag(wxSUNKEN_BORDER));
@@ -358,7 +358,7 @@ TEST_F(Resources, TextsAreTheCatalogKeys) {
       ASSERT_NE(c, nullptr);
       EXPECT_EQ(row.boxLabel ? BoxLabelAround(c) : c->GetLabel(), row.label);
     }
-    if (auto* radio = wxDynamicCast(Find(w, "ID_RADIO_REGIM"), wxRadioBox)) {
+    if (auto* radio = dynamic_cast<wxRadioBox*>(Find(w, "ID_RADIO_REGIM"))) {
       ASSERT_EQ(radio->GetCount(), 2u);
       EXPECT_EQ(radio->GetString(0), "Broadcast mode");
       EXPECT_EQ(radio->GetString(1), "Direct address mode");
@@ -518,7 +518,7 @@ TEST_F(Resources, DialogButtonsAndFieldsAreAsTheCodeExpects) {
   for (const auto& [dialog, ok] : {std::pair{"DLG_FACTORY_NO", "ID_OK_FACTORY_NO"},
                                    std::pair{"DLG_LOGIN_USER", "ID_OK_LOGIN_USER"}}) {
     SCOPED_TRACE(dialog);
-    auto* d = wxDynamicCast(Build(dialog), wxDialog);
+    auto* d = dynamic_cast<wxDialog*>(Build(dialog));
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->GetDefaultItem(), Find(d, ok));
   }
@@ -527,7 +527,7 @@ TEST_F(Resources, DialogButtonsAndFieldsAreAsTheCodeExpects) {
     wxWindow* d = Build(dialog);
     ASSERT_NE(d, nullptr);
     for (int id : {wxID_OK, wxID_CANCEL}) {
-      auto* b = wxDynamicCast(d->FindWindow(id), wxButton);
+      auto* b = dynamic_cast<wxButton*>(d->FindWindow(id));
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->GetLabel(), wxGetStockLabel(id));
     }
