@@ -126,15 +126,17 @@ TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
 
   const std::vector<Seen> seen = SeenSoFar();
   ASSERT_GE(seen.size(), 4u);
-  // Plugging and reading pass in grey before the first measure.
+  // Plugging and reading pass in grey; then the measures of the point's
+  // current algorithm (number 1 on the simulated point) show.
   EXPECT_EQ(seen[0].kind, EventKind::Plugged);
-  const auto firstMeasure = std::find_if(seen.begin(), seen.end(),
-                                         [](const Seen& s) { return s.kind == EventKind::CurrentMeasure; });
-  ASSERT_NE(firstMeasure, seen.end());
-  for (auto it = seen.begin(); it != firstMeasure; ++it) {
+  EXPECT_EQ(AppSettings.currentAlgorithm, 1);
+  const auto firstShown = std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.background == kWhite; });
+  ASSERT_NE(firstShown, seen.end());
+  for (auto it = seen.begin(); it != firstShown; ++it) {
     EXPECT_EQ(it->background, kGrey) << "kind " << it->kind;
   }
-  EXPECT_EQ(firstMeasure->label, wxString::FromUTF8(" 21.5 °C"));
+  EXPECT_EQ(firstShown->kind, EventKind::AlgorithmMeasure);
+  EXPECT_EQ(firstShown->label, wxString::FromUTF8(" 21.5 °C"));
   // One point, one thread, and the frame keeps its title bar.
   EXPECT_EQ(frame_->GetPoints().Size(), 1u);
   EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
