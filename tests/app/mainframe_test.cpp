@@ -45,13 +45,7 @@ class MainFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = AppSettings;
-    AppSettings.serialPort = "COM1";
-    AppSettings.baudRate = "9600";
-    AppSettings.address = Address(255, 255, 255);
-    AppSettings.waitReceiverTimeout = 40;
-    AppSettings.keepXrcFonts = true;
-    AppSettings.workInSystem = false;
-    AppSettings.currentAlgorithm = 0;
+    guitest::UseSimulatedLineSettings();
     AppSettings.language = "";
     sim_ = &bus_.AddPoint(Address(1, 2, 3));
     ports_.Link("COM1", bus_.SlavePath());

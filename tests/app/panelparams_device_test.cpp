@@ -39,12 +39,7 @@ class ParamsOnDevice : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = AppSettings;
-    AppSettings.serialPort = "COM1";
-    AppSettings.baudRate = "9600";
-    AppSettings.address = kalvo_lorim::NoAddress();
-    AppSettings.waitReceiverTimeout = 40;
-    AppSettings.keepXrcFonts = true;
-    AppSettings.workInSystem = false;
+    guitest::UseSimulatedLineSettings();
     AppSettings.countDigitDynParams = 4;
     sim_ = &bus_.AddPoint(Address(1, 2, 3));
     // Only parameters with a text form: the device library writes all of a
