@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/radiobox.h>
+#include <wx/textctrl.h>
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
 
@@ -42,13 +45,7 @@ class MainFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = AppSettings;
-    AppSettings.serialPort = "COM1";
-    AppSettings.baudRate = "9600";
-    AppSettings.address = Address(255, 255, 255);
-    AppSettings.waitReceiverTimeout = 40;
-    AppSettings.keepXrcFonts = true;
-    AppSettings.workInSystem = false;
-    AppSettings.currentAlgorithm = 0;
+    guitest::UseSimulatedLineSettings();
     AppSettings.language = "";
     sim_ = &bus_.AddPoint(Address(1, 2, 3));
     ports_.Link("COM1", bus_.SlavePath());
@@ -123,15 +120,17 @@ TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
 
   const std::vector<Seen> seen = SeenSoFar();
   ASSERT_GE(seen.size(), 4u);
-  // Plugging and reading pass in grey before the first measure.
+  // Plugging and reading pass in grey; then the measures of the point's
+  // current algorithm (number 1 on the simulated point) show.
   EXPECT_EQ(seen[0].kind, EventKind::Plugged);
-  const auto firstMeasure = std::find_if(seen.begin(), seen.end(),
-                                         [](const Seen& s) { return s.kind == EventKind::CurrentMeasure; });
-  ASSERT_NE(firstMeasure, seen.end());
-  for (auto it = seen.begin(); it != firstMeasure; ++it) {
+  EXPECT_EQ(AppSettings.currentAlgorithm, 1);
+  const auto firstShown = std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.background == kWhite; });
+  ASSERT_NE(firstShown, seen.end());
+  for (auto it = seen.begin(); it != firstShown; ++it) {
     EXPECT_EQ(it->background, kGrey) << "kind " << it->kind;
   }
-  EXPECT_EQ(firstMeasure->label, wxString::FromUTF8(" 21.5 °C"));
+  EXPECT_EQ(firstShown->kind, EventKind::AlgorithmMeasure);
+  EXPECT_EQ(firstShown->label, wxString::FromUTF8(" 21.5 °C"));
   // One point, one thread, and the frame keeps its title bar.
   EXPECT_EQ(frame_->GetPoints().Size(), 1u);
   EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
@@ -171,6 +170,70 @@ TEST_F(MainFrameTest, ReconnectingServesAFreshPoint) {
   const std::vector<Seen> seen = SeenSoFar();
   EXPECT_TRUE(std::any_of(seen.begin() + static_cast<long>(seenBefore), seen.end(),
                           [](const Seen& s) { return s.kind == EventKind::Plugged; }));
+}
+
+// The options dialog as the operator fills it: direct mode with `address`,
+// 19200 baud, OK. Answers the address box when one comes.
+void FillOptions(guitest::ModalScript& script, const char* address, bool addressRefused) {
+  script.Then([address](wxDialog* dialog) {
+    auto* mode = dynamic_cast<wxRadioBox*>(dialog->FindWindow(XRCID("ID_RADIO_REGIM")));
+    mode->SetSelection(1);
+    wxCommandEvent changed(wxEVT_RADIOBOX, mode->GetId());
+    changed.SetInt(1);
+    changed.SetEventObject(mode);
+    mode->GetEventHandler()->ProcessEvent(changed);
+    dynamic_cast<wxTextCtrl*>(dialog->FindWindow(XRCID("ID_TEXT_ADDRESS")))->SetValue(address);
+    dynamic_cast<wxChoice*>(dialog->FindWindow(XRCID("ID_COMBO_BAUD_RATE")))->SetStringSelection("19200");
+    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+    ok.SetEventObject(dialog->FindWindow(wxID_OK));
+    dialog->GetEventHandler()->ProcessEvent(ok);
+    return dialog->GetReturnCode();
+  });
+  if (addressRefused) script.ThenId(wxID_OK);
+}
+
+TEST_F(MainFrameTest, AcceptedOptionsApplyTheResultAndReconnect) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  guitest::ModalScript script;
+  FillOptions(script, "1.2.3", false);
+  frame_->OnOptions();
+  EXPECT_EQ(script.Pending(), 0u);
+  EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
+  EXPECT_EQ(AppSettings.baudRate, "19200");
+  EXPECT_EQ(AppSettings.serialPort, "COM1");
+  ASSERT_EQ(frame_->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
+  EXPECT_TRUE(frame_->HasThread());
+  bus_.ClearRequests();
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+}
+
+TEST_F(MainFrameTest, RefusedAddressAppliesNoneOfTheThree) {
+  Open();
+  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  guitest::ModalScript script;
+  FillOptions(script, "0.0.0", true);
+  frame_->OnOptions();
+  ASSERT_EQ(script.Shown().size(), 2u);
+  EXPECT_EQ(script.Shown()[1].message, wxString::Format(_("Error in address %s!"), "0.0.0"));
+  EXPECT_EQ(AppSettings.address, Address(255, 255, 255));
+  EXPECT_EQ(AppSettings.baudRate, "9600");
+  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
+  EXPECT_TRUE(frame_->HasThread());
+}
+
+TEST_F(MainFrameTest, TheOptionsButtonOpensTheDialog) {
+  Open();
+  guitest::ModalScript script;
+  script.ThenId(wxID_CANCEL);
+  wxButton* config = frame_->GetPanelInfo()->GetConfig();
+  wxCommandEvent click(wxEVT_BUTTON, config->GetId());
+  click.SetEventObject(config);
+  config->GetEventHandler()->ProcessEvent(click);
+  ASSERT_EQ(script.Shown().size(), 1u);
+  EXPECT_EQ(script.Shown()[0].title, _("Parameters"));
+  EXPECT_EQ(AppSettings.address, Address(255, 255, 255));
 }
 
 struct RefusedCase {

@@ -448,13 +448,7 @@ class AlgorithmsInTheWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     saved = AppSettings;
-    AppSettings.serialPort = "COM1";
-    AppSettings.baudRate = "9600";
-    AppSettings.address = Address(255, 255, 255);
-    AppSettings.waitReceiverTimeout = 40;
-    AppSettings.keepXrcFonts = true;
-    AppSettings.workInSystem = false;
-    AppSettings.currentAlgorithm = 0;
+    guitest::UseSimulatedLineSettings();
     security::SetWorkInSystem(false);
     sim = &bus.AddPoint(Address(1, 2, 3));
     ports.Link("COM1", bus.SlavePath());

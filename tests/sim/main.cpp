@@ -23,6 +23,11 @@ void Usage(FILE* out) {
                "  --port NAME        name of the link in the folder (default COM1)\n"
                "  --address A.B.C    add a point (repeatable; default one point at 1.2.3)\n"
                "  --no-unaddressed   the last point ignores frames to 255.255.255\n"
+               "  --status WORD      status word of the last point given, or of every point\n"
+               "                     when given before any --address (decimal or 0x hex)\n"
+               "  --algorithm NAME:UNIT:VALUE\n"
+               "                     one more algorithm for the last point given, or for every\n"
+               "                     point when given before any --address (repeatable)\n"
                "  --fault SPEC       fault of the last point given, or of every point when\n"
                "                     given before any --address (repeatable):\n"
                "                     KIND[,var=ID|identify][,times=N][,value=N], KIND one of\n"
@@ -78,11 +83,49 @@ const char* StatusName(pointsim::RequestStatus s) {
   return "?";
 }
 
+struct ExtraAlgorithm {
+  std::string name, unit;
+  float value = 0;
+};
+
+// "NAME:UNIT:VALUE"; the unit may be empty, the value is a C-locale number.
+bool ParseAlgorithm(const std::string& s, ExtraAlgorithm& out) {
+  const auto first = s.find(':');
+  const auto second = first == std::string::npos ? first : s.find(':', first + 1);
+  if (first == 0 || second == std::string::npos || s.find(':', second + 1) != std::string::npos)
+    return false;
+  const std::string number = s.substr(second + 1);
+  char* end = nullptr;
+  errno = 0;
+  const float v = std::strtof(number.c_str(), &end);
+  if (number.empty() || errno != 0 || *end != '\0') return false;
+  out = ExtraAlgorithm{s.substr(0, first), s.substr(first + 1, second - first - 1), v};
+  return true;
+}
+
+// What --status and --algorithm add to a point.
+struct Extras {
+  int status = -1;  // -1: the default status word
+  std::vector<ExtraAlgorithm> algorithms;
+};
+
 struct PointSpec {
   pointsim::Address address;
   bool unaddressed = true;
   std::vector<pointsim::Fault> faults;
+  Extras extras;
 };
+
+// Algorithms go after those the point has; the count (variable 22) says how many.
+void ApplyExtras(pointsim::Point& p, const Extras& extras) {
+  int next = 0;
+  if (const auto count = p.GetVariable(22); count && !count->value.empty()) next = count->value[0];
+  for (const auto& a : extras.algorithms) {
+    if (next > 15) break;
+    p.SetAlgorithm(next++, a.name, a.unit, a.value, 60, 2);
+  }
+  if (extras.status >= 0) p.SetStatusWord(std::uint16_t(extras.status));
+}
 
 }  // namespace
 
@@ -93,6 +136,7 @@ int main(int argc, char** argv) {
   std::string port = "COM1";
   std::vector<PointSpec> points;
   std::vector<pointsim::Fault> common;
+  Extras commonExtras;
   pointsim::LineSettings line;
   bool pace = false;
   bool verbose = false;
@@ -128,6 +172,18 @@ int main(int argc, char** argv) {
     } else if (opt == "--no-unaddressed") {
       if (points.empty()) bad("(no --address before it)");
       points.back().unaddressed = false;
+    } else if (opt == "--status") {
+      const char* v = value("a status word");
+      char* end = nullptr;
+      errno = 0;
+      const long word = std::strtol(v, &end, 0);
+      if (errno != 0 || *v == '\0' || *end != '\0' || word < 0 || word > 0xFFFF) bad(v);
+      (points.empty() ? commonExtras : points.back().extras).status = int(word);
+    } else if (opt == "--algorithm") {
+      const char* v = value("NAME:UNIT:VALUE");
+      ExtraAlgorithm a;
+      if (!ParseAlgorithm(v, a)) bad(v);
+      (points.empty() ? commonExtras : points.back().extras).algorithms.push_back(a);
     } else if (opt == "--fault") {
       const char* v = value("a fault");
       pointsim::Fault f;
@@ -168,7 +224,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (points.empty()) points.push_back(PointSpec{pointsim::Address(1, 2, 3), true, {}});
+  if (points.empty()) points.push_back(PointSpec{pointsim::Address(1, 2, 3), true, {}, {}});
 
   // Signals are taken by sigwait below; block them before the bus thread starts.
   sigset_t stop;
@@ -185,6 +241,8 @@ int main(int argc, char** argv) {
       p.SetAnswersUnaddressed(spec.unaddressed);
       for (const auto& f : common) p.AddFault(f);
       for (const auto& f : spec.faults) p.AddFault(f);
+      ApplyExtras(p, commonExtras);
+      ApplyExtras(p, spec.extras);
     }
     bus.SetPacing(pace, line);
     bus.SetTurnaround(turnaround);

@@ -133,10 +133,47 @@ TEST(PointSimProgram, ServesItsPointsThroughThePortFolderUntilInterrupted) {
   EXPECT_EQ(access(link.c_str(), F_OK), -1) << "link left behind";
 }
 
+TEST(PointSimProgram, StatusAndAlgorithmOptionsShapeThePoints) {
+  testsupport::PortFolder ports;
+  // Before any --address the options hold for every point; after one, for that point alone.
+  Program program({"--ports", ports.Path(), "--status", "0x0021", "--algorithm", "Humidity:%:45.5",
+                   "--address", "4.5.6", "--address", "7.8.9", "--status", "512", "--algorithm",
+                   "Flow::-2.25"});
+  ASSERT_TRUE(program.WaitForOutput("Ctrl-C", 10000)) << program.Output();
+  const int fd = open((ports.Path() + "/COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+
+  struct Case {
+    Address point;
+    std::uint16_t status;
+    std::uint8_t algorithms;
+  };
+  for (const Case& c : {Case{Address(4, 5, 6), 0x0021, 3}, Case{Address(7, 8, 9), 512, 4}}) {
+    SCOPED_TRACE(int(c.point.c));
+    EXPECT_EQ(Ask(fd, pointsim::ReadRequest(c.point, 24, 5)).data, (Bytes{24, std::uint8_t(c.status), std::uint8_t(c.status >> 8)}));
+    // The current measure carries the same word.
+    const Frame measure = Ask(fd, pointsim::ReadRequest(c.point, 15, 1));
+    ASSERT_EQ(measure.data.size(), 8u);
+    EXPECT_EQ(pointsim::ReadU16(measure.data, 5), c.status);
+    EXPECT_EQ(Ask(fd, pointsim::ReadRequest(c.point, 22, 1)).data, (Bytes{22, c.algorithms}));
+    // The third algorithm (index 2: variables 42..46) comes from the common option.
+    EXPECT_EQ(pointsim::FromUtf16(Ask(fd, pointsim::ReadRequest(c.point, 42, 29)).Value()), "Humidity");
+    EXPECT_EQ(pointsim::FromUtf16(Ask(fd, pointsim::ReadRequest(c.point, 43, 29)).Value()), "%");
+    EXPECT_EQ(pointsim::ReadF32(Ask(fd, pointsim::ReadRequest(c.point, 44, 25)).Value(), 0), 45.5f);
+  }
+  EXPECT_EQ(pointsim::FromUtf16(Ask(fd, pointsim::ReadRequest(Address(7, 8, 9), 48, 29)).Value()), "");
+  EXPECT_EQ(pointsim::ReadF32(Ask(fd, pointsim::ReadRequest(Address(7, 8, 9), 49, 25)).Value(), 0), -2.25f);
+  close(fd);
+  kill(program.Pid(), SIGTERM);
+  EXPECT_EQ(program.WaitForExit(10000), 0) << program.Output();
+}
+
 TEST(PointSimProgram, RefusesBadOptions) {
   const std::vector<std::vector<std::string>> cases = {
       {"--address", "1.2.300"}, {"--fault", "error"}, {"--parity", "O"},
       {"--baud", "fast"},       {"--bogus"},          {"--port", "a/b"},
+      {"--status", "0x10000"},  {"--status", "-1"},   {"--status", "12x"},
+      {"--algorithm", "Flow:l/s"}, {"--algorithm", ":l/s:1"}, {"--algorithm", "Flow:l/s:many"},
   };
   for (const auto& args : cases) {
     Program program(args);

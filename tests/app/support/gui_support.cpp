@@ -1,5 +1,7 @@
 #include "gui_support.h"
 
+#include "app/appsettings.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -33,6 +35,16 @@ bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs) {
 void RunLoopFor(int ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   RunLoopUntil([&] { return std::chrono::steady_clock::now() >= deadline; }, ms + 1000);
+}
+
+void UseSimulatedLineSettings() {
+  AppSettings.serialPort = "COM1";
+  AppSettings.baudRate = "9600";
+  AppSettings.address = kalvo_lorim::Address(255, 255, 255);
+  AppSettings.waitReceiverTimeout = 40;
+  AppSettings.keepXrcFonts = true;
+  AppSettings.workInSystem = false;
+  AppSettings.currentAlgorithm = 0;
 }
 
 ShownDialog Describe(wxDialog* dialog) {

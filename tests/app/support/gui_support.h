@@ -17,6 +17,11 @@ bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs);
 // Lets the pending events and idle work run for about `ms` milliseconds.
 void RunLoopFor(int ms);
 
+// The settings of a stand-alone start that reach a simulated point linked as
+// COM1: 9600 baud, the point reached directly at 255.255.255, 40 ms, the
+// resource fonts kept, no current algorithm known yet.
+void UseSimulatedLineSettings();
+
 // A dialog that asked to be shown modally.
 struct ShownDialog {
   wxString className;

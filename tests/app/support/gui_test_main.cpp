@@ -13,6 +13,7 @@
 #include <wx/app.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/log.h>
 #include <wx/modalhook.h>
 #include <wx/xrc/xmlres.h>
 
@@ -57,24 +58,35 @@ int main(int argc, char** argv) {
   setenv("GDK_BACKEND", "x11", 1);
 
   // A display that refuses a connection under load gets a few more tries.
-  // Xlib is loaded with the toolkit; its header is not needed.
+  // Many test programs starting at once on one X server: a connection may be
+  // refused while the server's queue is full. The display is opened here,
+  // with a few more tries, and made the default one that GTK then takes.
+  // (GDK is loaded with the toolkit; its header is not needed.)
   using OpenDisplay = void* (*)(const char*);
-  using CloseDisplay = int (*)(void*);
-  auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(RTLD_DEFAULT, "XOpenDisplay"));
-  auto closeDisplay = reinterpret_cast<CloseDisplay>(dlsym(RTLD_DEFAULT, "XCloseDisplay"));
-  bool opened = openDisplay == nullptr || closeDisplay == nullptr;
-  for (int attempt = 0; attempt < 20 && !opened; ++attempt) {
+  using GetManager = void* (*)();
+  using SetDefault = void (*)(void*, void*);
+  auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(RTLD_DEFAULT, "gdk_display_open"));
+  auto getManager = reinterpret_cast<GetManager>(dlsym(RTLD_DEFAULT, "gdk_display_manager_get"));
+  auto setDefault = reinterpret_cast<SetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_manager_set_default_display"));
+  bool opened = !openDisplay || !getManager || !setDefault;
+  for (int attempt = 0; attempt < 40 && !opened; ++attempt) {
     if (void* display = openDisplay(nullptr)) {
-      closeDisplay(display);
+      setDefault(getManager(), display);
       opened = true;
     } else {
       std::fprintf(stderr, "display %s refused the connection (attempt %d)\n", std::getenv("DISPLAY"), attempt + 1);
-      usleep(250 * 1000);
+      usleep(200 * 1000);
     }
   }
   wxApp::SetInstance(new TestApp);
-  if (!opened || !wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-    std::fprintf(stderr, "the toolkit failed to initialise\n");
+  // Until the toolkit stands, its complaints go to standard error.
+  delete wxLog::SetActiveTarget(new wxLogStderr);
+  if (!opened || !wxEntryStart(argc, argv)) {
+    std::fprintf(stderr, "the toolkit failed to initialise on display %s\n", std::getenv("DISPLAY"));
+    return 1;
+  }
+  if (!wxTheApp->CallOnInit()) {
+    std::fprintf(stderr, "the test application failed to start\n");
     return 1;
   }
   wxSetAssertHandler(FailOnAssert);
