@@ -16,7 +16,6 @@
 #include "app/pointrefresh.h"
 #include "app/kalvo_checker.xpm"
 #include "kalvo_lorim/thread.h"
-#include "platform/tick.h"
 #include "security/rights.h"
 
 using kalvo_lorim::SerialPortLorimProtocol;
@@ -115,7 +114,7 @@ void MainFrame::StopThread() {
   for (int i = 0; i < StuckChecks; ++i) {
     if (thread->IsReading() && thread->GetReadStartTick() == t0) {
       stuck = true;
-      platform::Sleep(StuckCheckMs);
+      wxMilliSleep(StuckCheckMs);
     } else {
       stuck = false;
       break;
@@ -133,8 +132,7 @@ void MainFrame::StopThread() {
 
 bool MainFrame::IsThreadStalled() const {
   if (!thread || !thread->IsReading()) return false;
-  const std::uint32_t elapsed = platform::GetTickCount() - thread->GetReadStartTick();
-  return elapsed > timing.stallMs;
+  return thread->MsSinceReadStart() > timing.stallMs;
 }
 
 void MainFrame::OnWatchdog(wxTimerEvent&) {

@@ -142,6 +142,8 @@ bool Thread::Start() {
   return true;
 }
 
+std::uint32_t Thread::MsSinceReadStart() const { return platform::GetTickCount() - GetReadStartTick(); }
+
 void Thread::Stop() {
   const std::shared_ptr<Control> control = control_;
   {

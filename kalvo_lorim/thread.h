@@ -77,6 +77,9 @@ class Thread : public wxThread {
 
   // Read by the watchdog without a lock: a hint only.
   std::uint32_t GetReadStartTick() const { return protocol_.GetReadStartTick(); }
+  // Milliseconds since the read in progress began, on the same tick as
+  // GetReadStartTick; unsigned, so a wrap of the tick does no harm.
+  std::uint32_t MsSinceReadStart() const;
   bool IsReading() const { return protocol_.IsReading(); }
 
   // True once a stop was asked for (Stop, Abandon or wxThread::Delete).
