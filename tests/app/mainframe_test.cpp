@@ -20,6 +20,7 @@
 #include "app/panelinfo.h"
 #include "app/pointrefresh.h"
 #include "gui_support.h"
+#include "simulated_line.h"
 #include "kalvo_lorim/thread.h"
 #include "pointsim.h"
 #include "pty.h"
@@ -41,38 +42,29 @@ struct Seen {
   wxString label;
 };
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public guitest::SimulatedLineTest {
  protected:
   void SetUp() override {
-    saved_ = AppSettings;
-    guitest::UseSimulatedLineSettings();
+    guitest::SimulatedLineTest::SetUp();
     AppSettings.language = "";
-    sim_ = &bus_.AddPoint(Address(1, 2, 3));
-    ports_.Link("COM1", bus_.SlavePath());
-    bus_.Start();
-  }
-  void TearDown() override {
-    CloseFrame();
-    bus_.Stop();
-    AppSettings = saved_;
   }
 
   MainFrame* Open(const WatchdogTiming& timing = WatchdogTiming()) {
-    frame_ = new MainFrame(timing);
-    frame_->GetRefresh()->SetAfterApply([this](const kalvo_lorim::Point& point, Clock::duration) {
-      wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
+    frame = new MainFrame(timing);
+    frame->GetRefresh()->SetAfterApply([this](const kalvo_lorim::Point& point, Clock::duration) {
+      wxStaticText* info = frame->GetPanelInfo()->GetInfo();
       std::lock_guard<std::mutex> lock(seenLock_);
       seen_.push_back({point.GetLastEvent().GetKind(), info->GetBackgroundColour(), info->GetForegroundColour(),
                        info->GetLabel()});
     });
-    return frame_;
+    return frame;
   }
   // Closing as the toolkit does it; returns how long the window took.
   Clock::duration CloseFrame() {
-    if (!frame_) return {};
+    if (!frame) return {};
     const auto start = Clock::now();
-    delete frame_;
-    frame_ = nullptr;
+    delete frame;
+    frame = nullptr;
     return Clock::now() - start;
   }
   std::vector<Seen> SeenSoFar() {
@@ -82,24 +74,19 @@ class MainFrameTest : public ::testing::Test {
   bool InfoShows(const wxColour& background, const wxColour& text, int timeoutMs) {
     return guitest::RunLoopUntil(
         [&] {
-          wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
+          wxStaticText* info = frame->GetPanelInfo()->GetInfo();
           return info->GetBackgroundColour() == background && info->GetForegroundColour() == text;
         },
         timeoutMs);
   }
   std::vector<int> RequestIds() const {
     std::vector<int> ids;
-    for (const pointsim::Request& r : bus_.Requests()) {
+    for (const pointsim::Request& r : bus.Requests()) {
       if (r.status == pointsim::RequestStatus::Ok) ids.push_back(r.frame.Id());
     }
     return ids;
   }
 
-  AppSettingsRecord saved_;
-  pointsim::Bus bus_;
-  pointsim::Point* sim_ = nullptr;
-  testsupport::PortFolder ports_;
-  MainFrame* frame_ = nullptr;
   std::mutex seenLock_;
   std::vector<Seen> seen_;
 };
@@ -132,21 +119,21 @@ TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
   EXPECT_EQ(firstShown->kind, EventKind::AlgorithmMeasure);
   EXPECT_EQ(firstShown->label, wxString::FromUTF8(" 21.5 °C"));
   // One point, one thread, and the frame keeps its title bar.
-  EXPECT_EQ(frame_->GetPoints().Size(), 1u);
-  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
-  EXPECT_TRUE(frame_->HasThread());
-  EXPECT_FALSE(frame_->IsFullScreen());
+  EXPECT_EQ(frame->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
+  EXPECT_TRUE(frame->HasThread());
+  EXPECT_FALSE(frame->IsFullScreen());
 }
 
 TEST_F(MainFrameTest, APointThatFallsSilentTurnsRedOnYellowAndComesBack) {
   Open();
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
-  sim_->AddFault(pointsim::Fault::NoAnswer());
+  sim->AddFault(pointsim::Fault::NoAnswer());
   ASSERT_TRUE(InfoShows(kYellow, kRed, 10000));
-  EXPECT_EQ(frame_->GetPanelInfo()->GetInfo()->GetLabel(), _("No answer"));
+  EXPECT_EQ(frame->GetPanelInfo()->GetInfo()->GetLabel(), _("No answer"));
 
-  sim_->ClearFaults();
-  bus_.ClearRequests();
+  sim->ClearFaults();
+  bus.ClearRequests();
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 15000));
   EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
 }
@@ -155,9 +142,9 @@ TEST_F(MainFrameTest, ReconnectingServesAFreshPoint) {
   Open();
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
   AppSettings.address = Address(1, 2, 3);
-  frame_->ConnectDevice(App::MakePortConfigurator());
-  ASSERT_EQ(frame_->GetPoints().Size(), 1u);
-  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
+  frame->ConnectDevice(App::MakePortConfigurator());
+  ASSERT_EQ(frame->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
   const std::size_t seenBefore = SeenSoFar().size();
   ASSERT_TRUE(guitest::RunLoopUntil(
       [&] {
@@ -197,15 +184,15 @@ TEST_F(MainFrameTest, AcceptedOptionsApplyTheResultAndReconnect) {
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
   guitest::ModalScript script;
   FillOptions(script, "1.2.3", false);
-  frame_->OnOptions();
+  frame->OnOptions();
   EXPECT_EQ(script.Pending(), 0u);
   EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
   EXPECT_EQ(AppSettings.baudRate, "19200");
   EXPECT_EQ(AppSettings.serialPort, "COM1");
-  ASSERT_EQ(frame_->GetPoints().Size(), 1u);
-  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
-  EXPECT_TRUE(frame_->HasThread());
-  bus_.ClearRequests();
+  ASSERT_EQ(frame->GetPoints().Size(), 1u);
+  EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
+  EXPECT_TRUE(frame->HasThread());
+  bus.ClearRequests();
   EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
 }
 
@@ -214,20 +201,20 @@ TEST_F(MainFrameTest, RefusedAddressAppliesNoneOfTheThree) {
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
   guitest::ModalScript script;
   FillOptions(script, "0.0.0", true);
-  frame_->OnOptions();
+  frame->OnOptions();
   ASSERT_EQ(script.Shown().size(), 2u);
   EXPECT_EQ(script.Shown()[1].message, wxString::Format(_("Error in address %s!"), "0.0.0"));
   EXPECT_EQ(AppSettings.address, Address(255, 255, 255));
   EXPECT_EQ(AppSettings.baudRate, "9600");
-  EXPECT_EQ(frame_->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
-  EXPECT_TRUE(frame_->HasThread());
+  EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
+  EXPECT_TRUE(frame->HasThread());
 }
 
 TEST_F(MainFrameTest, TheOptionsButtonOpensTheDialog) {
   Open();
   guitest::ModalScript script;
   script.ThenId(wxID_CANCEL);
-  wxButton* config = frame_->GetPanelInfo()->GetConfig();
+  wxButton* config = frame->GetPanelInfo()->GetConfig();
   wxCommandEvent click(wxEVT_BUTTON, config->GetId());
   click.SetEventObject(config);
   config->GetEventHandler()->ProcessEvent(click);
@@ -247,20 +234,20 @@ TEST_P(RefusedConfiguration, WindowOpensSaysWrongParameterAndRunsNoThread) {
   AppSettings.waitReceiverTimeout = GetParam().timeout;
   AppSettings.baudRate = GetParam().baud;
   Open();
-  wxStaticText* info = frame_->GetPanelInfo()->GetInfo();
-  EXPECT_FALSE(frame_->HasThread());
+  wxStaticText* info = frame->GetPanelInfo()->GetInfo();
+  EXPECT_FALSE(frame->HasThread());
   EXPECT_EQ(info->GetLabel(), _("Wrong parameter"));
   EXPECT_EQ(info->GetBackgroundColour(), kYellow);
   EXPECT_EQ(info->GetForegroundColour(), kRed);
-  EXPECT_TRUE(frame_->GetPanelInfo()->GetConfig()->IsEnabled());
+  EXPECT_TRUE(frame->GetPanelInfo()->GetConfig()->IsEnabled());
   guitest::RunLoopFor(200);
   EXPECT_TRUE(RequestIds().empty()) << "nothing may go out on the line";
 
   // Put right, the same window connects.
   AppSettings.waitReceiverTimeout = 40;
   AppSettings.baudRate = "9600";
-  frame_->ConnectDevice(App::MakePortConfigurator());
-  EXPECT_TRUE(frame_->HasThread());
+  frame->ConnectDevice(App::MakePortConfigurator());
+  EXPECT_TRUE(frame->HasThread());
   EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
 }
 
@@ -271,20 +258,20 @@ INSTANTIATE_TEST_SUITE_P(MainFrame, RefusedConfiguration,
 TEST_F(MainFrameTest, WatchdogReplacesAThreadStuckInOneRead) {
   // The answer announces a data block far longer than it sends: the read
   // waits for it, for about a minute.
-  sim_->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15, 1));
+  sim->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15, 1));
   Open(WatchdogTiming{100, 400});
-  ASSERT_TRUE(guitest::RunLoopUntil([&] { return frame_->RestartCount() >= 1; }, 10000));
-  EXPECT_TRUE(frame_->HasThread());
-  EXPECT_FALSE(frame_->GetPoints().At(0)->IsBusy() && frame_->RestartCount() > 1);
-  bus_.ClearRequests();
+  ASSERT_TRUE(guitest::RunLoopUntil([&] { return frame->RestartCount() >= 1; }, 10000));
+  EXPECT_TRUE(frame->HasThread());
+  EXPECT_FALSE(frame->GetPoints().At(0)->IsBusy() && frame->RestartCount() > 1);
+  bus.ClearRequests();
   EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
   EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
-  EXPECT_EQ(frame_->RestartCount(), 1u);
+  EXPECT_EQ(frame->RestartCount(), 1u);
   EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));
 }
 
 TEST_F(MainFrameTest, ClosingWhileAReadIsStuckEndsWithinASecond) {
-  sim_->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15));
+  sim->AddFault(pointsim::Fault::Make(pointsim::FaultKind::LengthTooLarge, 60000, 15));
   Open();
   ASSERT_TRUE(guitest::RunLoopUntil(
       [&] {
@@ -293,7 +280,7 @@ TEST_F(MainFrameTest, ClosingWhileAReadIsStuckEndsWithinASecond) {
       },
       10000));
   guitest::RunLoopFor(100);
-  auto refresh = frame_->GetRefresh();
+  auto refresh = frame->GetRefresh();
   const std::uint64_t applied = refresh->Applied();
   const auto took = CloseFrame();
   EXPECT_LT(took, std::chrono::milliseconds(1500));
@@ -304,7 +291,7 @@ TEST_F(MainFrameTest, ClosingWhileAReadIsStuckEndsWithinASecond) {
 TEST_F(MainFrameTest, ClosingWhileIdleStopsInOrderAndRefreshesNothingMore) {
   Open();
   ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
-  auto refresh = frame_->GetRefresh();
+  auto refresh = frame->GetRefresh();
   const std::uint64_t applied = refresh->Applied();
   const auto took = CloseFrame();
   EXPECT_LT(took, std::chrono::milliseconds(1500));
@@ -321,10 +308,10 @@ TEST_F(MainFrameTest, FunctionKeysActOnlyWhileTheirButtonIsEnabled) {
   Open();
   for (const char* name : {"ID_SET_PARAMETERS", "ID_GET_PARAMS", "ID_RESTART_MEASURES", "ID_RESTART_ALL"}) {
     const int id = XRCID(name);
-    wxButton* button = dynamic_cast<wxButton*>(frame_->FindWindow(id));
+    wxButton* button = dynamic_cast<wxButton*>(frame->FindWindow(id));
     std::unique_ptr<wxButton> own;
     if (!button) {  // a panel without it: a stand-in with the same id
-      own = std::make_unique<wxButton>(frame_->GetPanelInfo(), id, name);
+      own = std::make_unique<wxButton>(frame->GetPanelInfo(), id, name);
       button = own.get();
     }
     int clicks = 0;
@@ -332,10 +319,10 @@ TEST_F(MainFrameTest, FunctionKeysActOnlyWhileTheirButtonIsEnabled) {
     button->Bind(wxEVT_BUTTON, count, id);
     wxCommandEvent key(wxEVT_MENU, id);
     button->Disable();
-    frame_->GetEventHandler()->ProcessEvent(key);
+    frame->GetEventHandler()->ProcessEvent(key);
     EXPECT_EQ(clicks, 0) << name;
     button->Enable();
-    frame_->GetEventHandler()->ProcessEvent(key);
+    frame->GetEventHandler()->ProcessEvent(key);
     EXPECT_EQ(clicks, 1) << name;
     button->Unbind(wxEVT_BUTTON, count, id);
   }
@@ -362,7 +349,7 @@ TEST_P(Help, F1OpensThePageOfTheLanguage) {
   MainFrame::openHelpPage = [&](const wxString& url) { opened.push_back(url); };
   Open();
   wxCommandEvent key(wxEVT_MENU, 100);
-  frame_->GetEventHandler()->ProcessEvent(key);
+  frame->GetEventHandler()->ProcessEvent(key);
   MainFrame::openHelpPage = saved;
   if (std::string(GetParam().page).empty()) {
     EXPECT_TRUE(opened.empty());

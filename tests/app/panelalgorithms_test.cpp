@@ -19,6 +19,7 @@
 #include "pty.h"
 #include "app/panelalgorithms.h"
 #include "gui_support.h"
+#include "simulated_line.h"
 #include "kalvo_lorim/command.h"
 #include "kalvo_lorim/event.h"
 #include "kalvo_lorim/measure.h"
@@ -444,36 +445,12 @@ TEST_F(AlgorithmsPanelTest, ColumnsShareTheWidthLessTheScrollBar) {
 
 // The panel in the real main window, fed by the device thread from the
 // simulated point (two algorithms: "Temperature" 21.5 °C, "Pressure" 101.3 kPa).
-class AlgorithmsInTheWindow : public ::testing::Test {
+class AlgorithmsInTheWindow : public guitest::SimulatedLineTest {
  protected:
   void SetUp() override {
-    saved = AppSettings;
-    guitest::UseSimulatedLineSettings();
+    guitest::SimulatedLineTest::SetUp();
     security::SetWorkInSystem(false);
-    sim = &bus.AddPoint(Address(1, 2, 3));
-    ports.Link("COM1", bus.SlavePath());
-    bus.Start();
   }
-  void TearDown() override {
-    delete frame;
-    bus.Stop();
-    AppSettings = saved;
-  }
-  // Writes of a variable that reached the simulated point, with their value bytes.
-  std::vector<pointsim::Bytes> Writes(int id) const {
-    std::vector<pointsim::Bytes> out;
-    for (const pointsim::Request& r : bus.Requests())
-      if (r.status == pointsim::RequestStatus::Ok && r.frame.kind == pointsim::kind::Write &&
-          r.frame.Id() == id)
-        out.push_back(r.frame.Value());
-    return out;
-  }
-
-  AppSettingsRecord saved;
-  pointsim::Bus bus;
-  pointsim::Point* sim = nullptr;
-  testsupport::PortFolder ports;
-  MainFrame* frame = nullptr;
 };
 
 TEST_F(AlgorithmsInTheWindow, RowsFillAndFollowTheMeasuresOfTheCycle) {

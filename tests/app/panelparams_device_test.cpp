@@ -18,6 +18,7 @@
 #include "app/panelparamsblock.h"
 #include "gui_support.h"
 #include "pointsim.h"
+#include "simulated_line.h"
 #include "pty.h"
 
 namespace {
@@ -35,31 +36,22 @@ int Press(wxDialog* dialog, int id) {
   return dialog->GetReturnCode();
 }
 
-class ParamsOnDevice : public ::testing::Test {
+class ParamsOnDevice : public guitest::SimulatedLineTest {
  protected:
   void SetUp() override {
-    saved_ = AppSettings;
-    guitest::UseSimulatedLineSettings();
+    guitest::SimulatedLineTest::SetUp();
     AppSettings.countDigitDynParams = 4;
-    sim_ = &bus_.AddPoint(Address(1, 2, 3));
     // Only parameters with a text form: the device library writes all of a
     // point's parameters or none.
-    sim_->SetParam(0, "Gain", pointsim::type::Float, pointsim::F32(10.0f));
-    sim_->SetParam(1, "Location", pointsim::type::Text, pointsim::Utf16("Room 12"));
-    sim_->SetParam(2, "Master address", pointsim::type::Addr,
+    sim->SetParam(0, "Gain", pointsim::type::Float, pointsim::F32(10.0f));
+    sim->SetParam(1, "Location", pointsim::type::Text, pointsim::Utf16("Room 12"));
+    sim->SetParam(2, "Master address", pointsim::type::Addr,
                    pointsim::AddressBytes(Address(10, 20, 30)));
-    sim_->SetByte(23, 3);
-    ports_.Link("COM1", bus_.SlavePath());
-    bus_.Start();
-    frame_ = new MainFrame();
-    panel_ = frame_->GetPanelParamsBlock();
+    sim->SetByte(23, 3);
+    frame = new MainFrame();
+    panel_ = frame->GetPanelParamsBlock();
     dynamicList_ = dynamic_cast<wxListCtrl*>(panel_->FindWindow(XRCID("ID_DYNAMIC_PARAMS")));
     staticList_ = dynamic_cast<wxListCtrl*>(panel_->FindWindow(XRCID("ID_STATIC_PARAMS")));
-  }
-  void TearDown() override {
-    delete frame_;
-    bus_.Stop();
-    AppSettings = saved_;
   }
 
   void Click(const char* button) {
@@ -67,22 +59,8 @@ class ParamsOnDevice : public ::testing::Test {
     panel_->GetEventHandler()->ProcessEvent(event);
   }
 
-  // The values written to device variable `id`, oldest first.
-  std::vector<pointsim::Bytes> Writes(int id) const {
-    std::vector<pointsim::Bytes> values;
-    for (const pointsim::Request& r : bus_.Requests())
-      if (r.status == pointsim::RequestStatus::Ok && r.frame.kind == pointsim::kind::Write &&
-          r.frame.Id() == id)
-        values.push_back(r.frame.Value());
-    return values;
-  }
   bool WaitFor(const std::function<bool()>& done) { return guitest::RunLoopUntil(done, 10000); }
 
-  AppSettingsRecord saved_;
-  pointsim::Bus bus_;
-  pointsim::Point* sim_ = nullptr;
-  testsupport::PortFolder ports_;
-  MainFrame* frame_ = nullptr;
   PanelParamsBlock* panel_ = nullptr;
   wxListCtrl* dynamicList_ = nullptr;
   wxListCtrl* staticList_ = nullptr;
@@ -97,9 +75,9 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
   EXPECT_EQ(dynamicList_->GetItemText(0, 2), "10");
   dynamicList_->SetItemText(0, "42");
   Click("ID_SET_PARAMETERS");
-  ASSERT_TRUE(WaitFor([&] { return sim_->GetFloat(113) == 42.0f; }));
-  EXPECT_EQ(sim_->GetText(115), "Room 12");
-  EXPECT_EQ(sim_->GetVariable(117)->value, pointsim::AddressBytes(Address(10, 20, 30)));
+  ASSERT_TRUE(WaitFor([&] { return sim->GetFloat(113) == 42.0f; }));
+  EXPECT_EQ(sim->GetText(115), "Room 12");
+  EXPECT_EQ(sim->GetVariable(117)->value, pointsim::AddressBytes(Address(10, 20, 30)));
 
   // Volume: a move, then OK.
   guitest::ModalScript script;
@@ -113,7 +91,7 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
     return Press(dialog, wxID_OK);
   });
   Click("ID_SET_VOLUME_LEVEL");
-  ASSERT_TRUE(WaitFor([&] { return sim_->GetByte(14) == 60; }));
+  ASSERT_TRUE(WaitFor([&] { return sim->GetByte(14) == 60; }));
 
   // Language: the third supported one (34).
   script.Then([](wxDialog* dialog) {
@@ -121,7 +99,7 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
     return wxID_OK;
   });
   Click("ID_SET_DEVICE_LOCALE");
-  ASSERT_TRUE(WaitFor([&] { return sim_->GetByte(6) == 34; }));
+  ASSERT_TRUE(WaitFor([&] { return sim->GetByte(6) == 34; }));
   ASSERT_EQ(Writes(6).size(), 1u);
   EXPECT_EQ(Writes(6)[0], pointsim::U16(34)) << "written as a 16-bit word";
 
@@ -132,7 +110,7 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
     return Press(dialog, XRCID("ID_OK_FACTORY_NO"));
   });
   Click("ID_SET_FACTORY_NO");
-  ASSERT_TRUE(WaitFor([&] { return sim_->GetText(4) == "SN-9"; }));
+  ASSERT_TRUE(WaitFor([&] { return sim->GetText(4) == "SN-9"; }));
   const std::vector<pointsim::Bytes> numbers = Writes(4);
   ASSERT_EQ(numbers.size(), 2u);
   EXPECT_EQ(pointsim::FromUtf16(numbers[0]), "pw");
@@ -146,7 +124,7 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
   });
   Click("ID_SET_DATE");
   ASSERT_TRUE(WaitFor([&] { return !Writes(31).empty(); }));
-  EXPECT_EQ(sim_->GetDate(31), chosen);
+  EXPECT_EQ(sim->GetDate(31), chosen);
 
   // Address last: the point moves to it.
   script.Then([](wxDialog* dialog) {
@@ -154,7 +132,7 @@ TEST_F(ParamsOnDevice, EveryButtonsWriteArrivesAtThePoint) {
     return wxID_OK;
   });
   Click("ID_SET_ADDRESS");
-  ASSERT_TRUE(WaitFor([&] { return sim_->GetAddress() == Address(7, 8, 9); }));
+  ASSERT_TRUE(WaitFor([&] { return sim->GetAddress() == Address(7, 8, 9); }));
   EXPECT_EQ(script.Pending(), 0u);
 }
 

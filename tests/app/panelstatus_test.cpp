@@ -19,6 +19,7 @@
 #include "pty.h"
 #include "app/panelstatus.h"
 #include "gui_support.h"
+#include "simulated_line.h"
 #include "kalvo_lorim/event.h"
 #include "kalvo_lorim/measure.h"
 #include "kalvo_lorim/point.h"
@@ -252,27 +253,7 @@ TEST_F(StatusPanelTest, ColourBoxesPaintTheirColourOnScreen) {
 
 // The panel in the real main window, fed by the device thread from the
 // simulated point with a flag table of its own.
-class StatusInTheWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved = AppSettings;
-    guitest::UseSimulatedLineSettings();
-    sim = &bus.AddPoint(Address(1, 2, 3));
-    ports.Link("COM1", bus.SlavePath());
-    bus.Start();
-  }
-  void TearDown() override {
-    delete frame;
-    bus.Stop();
-    AppSettings = saved;
-  }
-
-  AppSettingsRecord saved;
-  pointsim::Bus bus;
-  pointsim::Point* sim = nullptr;
-  testsupport::PortFolder ports;
-  MainFrame* frame = nullptr;
-};
+class StatusInTheWindow : public guitest::SimulatedLineTest {};
 
 TEST_F(StatusInTheWindow, CellsFollowTheStatusWordOfThePoint) {
   sim->SetStatusRows({{"Lid open", 2}, {"Battery low", 1}, {"Heating", 0}});
