@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -80,12 +82,30 @@ TEST_F(PointRefreshTest, CopiesArriveInOrderWithTheValuesTheyHadWhenPosted) {
 }
 
 TEST_F(PointRefreshTest, PostsWhileTheGuiSideRunsAndNothingAfterClose) {
-  auto refresh = PointRefresh::Create(&gui_, [this](const Point& p) { applied_.push_back(p.GetMeasure().GetValue()); });
+  // The toolkit drains a handler's queue until it is empty, so a device side
+  // that posts without pause would keep the loop from ever returning. The GUI
+  // side therefore closes between two refreshes, as the window does, and the
+  // device side keeps at most a bounded number of copies in flight.
+  std::shared_ptr<PointRefresh> refresh;
   std::atomic<bool> stop{false};
-  std::atomic<int> posted{0};
+  std::size_t before = 0;
+  const auto closeAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  refresh = PointRefresh::Create(&gui_, [&](const Point& p) {
+    applied_.push_back(p.GetMeasure().GetValue());
+    if (std::chrono::steady_clock::now() >= closeAt && !refresh->IsClosed()) {
+      refresh->Close();
+      before = applied_.size();
+      stop.store(true);
+    }
+  });
+  std::atomic<std::uint64_t> posted{0};
   std::thread device([&] {
     Point live(kAt);
     while (!stop.load()) {
+      if (posted.load() - refresh->Applied() > 256) {
+        std::this_thread::yield();
+        continue;
+      }
       Feed(live, static_cast<float>(posted.load()));
       refresh->Post(live);
       posted.fetch_add(1);
@@ -94,14 +114,14 @@ TEST_F(PointRefreshTest, PostsWhileTheGuiSideRunsAndNothingAfterClose) {
     live.HandleEvent(Event(EventKind::Unplugged, kAt, boost::any(0L)));
     refresh->Post(live);
   });
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-  while (std::chrono::steady_clock::now() < until) RunQueued();
-  refresh->Close();
-  const std::size_t before = applied_.size();
+  const auto limit = closeAt + std::chrono::seconds(30);
+  while (!stop.load() && std::chrono::steady_clock::now() < limit) RunQueued();
+  const bool closedByGui = stop.load();
   stop.store(true);
   device.join();
   RunQueued();
 
+  ASSERT_TRUE(closedByGui) << "no refresh reached the GUI side";
   EXPECT_GT(before, 0u);
   EXPECT_EQ(applied_.size(), before) << "a refresh ran after closing began";
   for (std::size_t i = 1; i < applied_.size(); ++i) ASSERT_LT(applied_[i - 1], applied_[i]);
