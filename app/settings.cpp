@@ -52,9 +52,31 @@ bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path
   return true;
 }
 
-// The toolkit's ini reader asserts on a group that opens twice, reads a huge
-// file in quadratic time, and drops a file it cannot open or decode without
-// a word, then reports its flush as done; such a file is not given to it.
+// wxFileConfig's own reading of an entry line: true when it would make an
+// entry with an empty name, which it asserts on. The name is the text up to
+// the first unquoted '=', ASCII blanks cut off at its end, and a backslash
+// stands for the character after it.
+bool EntryNameEmpty(const wxString& line) {
+  std::wstring s = line.ToStdWstring();
+  s = s.substr(0, s.find(L'\0'));
+  std::size_t i = 0;
+  while (i < s.size() && std::iswspace(s[i])) ++i;
+  if (i >= s.size() || s[i] == L';' || s[i] == L'#' || s[i] == L'[') return false;
+  std::size_t end = i;
+  while (end < s.size() && s[end] != L'=') {
+    if (s[end] == L'\\' && ++end >= s.size()) break;
+    ++end;
+  }
+  if (end >= s.size()) return false;  // no '=': the reader skips the line
+  while (end > i && s[end - 1] < 127 && std::iswspace(s[end - 1])) --end;
+  // Nothing, or a lone backslash that quotes nothing.
+  return end == i || (end == i + 1 && s[i] == L'\\');
+}
+
+// The toolkit's ini reader asserts on a group that opens twice and on an
+// entry without a name, reads a huge file in quadratic time, and drops a
+// file it cannot open or decode without a word, then reports its flush as
+// done; such a file is not given to it.
 bool SettingsTextReadable(const wxString& path) {
   if (!wxFileName::FileExists(path)) return true;
   wxFile file;
@@ -67,6 +89,12 @@ bool SettingsTextReadable(const wxString& path) {
   }
   const wxString text(bytes.data(), wxConvAuto(), bytes.size());
   if (!bytes.empty() && text.empty()) return false;
+  // A UTF-32 file can hold numbers that are no characters; the toolkit
+  // asserts when it writes them.
+  for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+  }
 
   wxStringInputStream none(wxString{});
   wxFileConfig scratch(none);
@@ -75,14 +103,27 @@ bool SettingsTextReadable(const wxString& path) {
   while (from <= text.length()) {
     std::size_t to = text.find_first_of("\r\n", from);
     if (to == wxString::npos) to = text.length();
+    const wxString line = text.substr(from, to - from);
     wxString group;
-    if (GroupHeaderPath(text.substr(from, to - from), scratch, group) && !group.empty() &&
-        group != "/" && !seen.insert(group).second) {
+    // Group names match whatever their case.
+    if (GroupHeaderPath(line, scratch, group) && !group.empty() && group != "/" &&
+        !seen.insert(group.Lower()).second) {
       return false;
     }
+    if (EntryNameEmpty(line)) return false;
     from = to + 1;
   }
   return true;
+}
+
+// A file that starts with the byte order mark of UTF-16 or UTF-32.
+bool StartsWithWideByteOrderMark(const wxString& path) {
+  wxFile file;
+  unsigned char head[4] = {};
+  if (!wxFileName::FileExists(path) || !file.Open(path)) return false;
+  const ssize_t n = file.Read(head, sizeof head);
+  return (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) ||
+         (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF);
 }
 
 // A whole number as the settings file stores it: blanks around it allowed,
@@ -124,10 +165,13 @@ bool gwxApp::WriteSettingsFile() {
     return true;
   }
   bool ok;
-  if (detachedConfig) {
+  if (detachedConfig && wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) {
     // A file that could not even be read is not overwritten.
-    if (wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) return false;
-    // Through a temporary file, as the toolkit's own flush does.
+    ok = false;
+  } else if (detachedConfig || StartsWithWideByteOrderMark(localFile)) {
+    // The toolkit's flush would write a UTF-16 or UTF-32 file back without
+    // its byte order mark, and the next start would read it as UTF-8; such
+    // a file is written as UTF-8. Through a temporary file, as that flush does.
     wxTempFileOutputStream out(localFile);
     ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();
   } else {

@@ -99,6 +99,15 @@ std::string Repeat(const std::string& piece, std::size_t n) {
   return s;
 }
 
+// UTF-32 big-endian with its byte order mark; the units are not checked.
+std::string Utf32WithMark(const std::u32string& units) {
+  std::string bytes("\0\0\xFE\xFF", 4);
+  for (char32_t u : units) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((u >> shift) & 0xFF);
+  }
+  return bytes;
+}
+
 ReadCase Row(const char* name, std::optional<std::string> ini) {
   ReadCase c;
   c.name = name;
@@ -200,6 +209,24 @@ std::vector<ReadCase> ReadCases() {
   add(Row("duplicated group", std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n")));
   add(Row("duplicated group under another spelling",
        std::string("[communication]\nserial_port=COM2\n[ /communication/ ]x\n[/communication]\n")));
+  add(Row("duplicated group in other letter case",
+       std::string("[communication]\nserial_port=COM2\n[Communication]\nserial_port=COM3\n")));
+  // The toolkit's reader asserts on an entry without a name: the file is damaged.
+  add(Row("entry without a name", std::string("[communication]\nserial_port=COM2\n=1\n")));
+  add(Row("entry named by a lone backslash", std::string("[communication]\nserial_port=COM2\n \\ \t= 1\n")));
+  {
+    ReadCase c = Row("UTF-32 file", Utf32WithMark(U"[communication]\nserial_port=COM2\n"));
+    c.serialPort = "COM2";
+    add(c);
+  }
+  // A unit past the last character: the toolkit would assert when it writes it back.
+  add(Row("UTF-32 file with a number that is no character",
+          Utf32WithMark(U"[communication]\nserial_port=COM2" + std::u32string(1, 0x5B626175) + U"\n")));
+  {
+    ReadCase c = Row("quoted equals sign is a name", std::string("[communication]\nserial_port=COM2\n\\==1\n"));
+    c.serialPort = "COM2";
+    add(c);
+  }
   {
     // Distinct keys: the toolkit's reader would take minutes over them.
     std::string keys = "[communication]\nserial_port=COM9\n";
@@ -312,6 +339,36 @@ TEST(SettingsWriter, DamagedFileIsReplacedAtNormalExit) {
   EXPECT_EQ(keys.at("/communication/serial_port"), "COM6");
   EXPECT_EQ(keys.at("/communication/address"), "255.255.255");
   EXPECT_EQ(keys.at("/i18n/Language"), "");
+}
+
+// The text in UTF-16LE with its byte order mark, as a Windows editor saves it.
+std::string Utf16WithMark(const wxString& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wxUniChar c : text) {
+    const wxUint32 v = c.GetValue();
+    bytes += static_cast<char>(v & 0xFF);
+    bytes += static_cast<char>(v >> 8);
+  }
+  return bytes;
+}
+
+TEST(SettingsWriter, Utf16FileIsWrittenBackAsUtf8) {
+  SettingsFolder folder(Utf16WithMark(wxString::FromUTF8("[communication]\nserial_port=COM4\n[other]\n"
+                                                         "note=Привет\n")));
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    EXPECT_EQ(AppSettings.serialPort, "COM4");
+    AppSettings.serialPort = "COM5";
+    app->OnExit();
+  }
+  const std::string text = folder.Ini();
+  EXPECT_EQ(WrittenKeys(text).at("/communication/serial_port"), "COM5") << text;
+  EXPECT_NE(text.find("note=Привет"), std::string::npos) << text;
+
+  AppUnderTest again;
+  ASSERT_TRUE(again->InitLanguage());
+  EXPECT_EQ(AppSettings.serialPort, "COM5");
 }
 
 TEST(SettingsWriter, WithoutShutdownNothingIsWritten) {
