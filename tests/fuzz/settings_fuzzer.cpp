@@ -1,0 +1,257 @@
+// Arbitrary bytes as the settings file "./kalvo_checker.ini": the real
+// application object reads it, writes it at its normal exit and reads it
+// again.
+//
+// Properties:
+//  - the record read back after the exit is the record that was written,
+//    both unchanged and after every field was changed (a change that the next
+//    start does not see is lost);
+//  - the written file is never taken for a damaged one;
+//  - every entry of the file outside the program's own keys survives, unless
+//    the file was damaged and replaced as a whole;
+//  - work-in-system mode (no map file here) ends loading with exactly one
+//    message box, answered by a hook before any window is made; without it
+//    loading succeeds with none.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+#include <wx/fileconf.h>
+
+#include "app/app.h"
+#include "app/appsettings.h"
+#include "app_fuzz.h"
+#include "security/rights.h"
+
+using fuzzsupport::Fail;
+using kalvo_lorim::Address;
+
+namespace {
+
+const char* const kIni = "kalvo_checker.ini";
+
+// The application object as the program has it, with the view of its
+// settings file that the properties need.
+class FuzzApp : public App {
+ public:
+  FuzzApp() {
+    static const char* args[] = {"kalvo_checker"};
+    argc = 1;
+    argv.Init(1, const_cast<char**>(args));
+  }
+  bool Detached() const { return detachedConfig; }
+  wxFileConfig& Config() { return *config; }
+};
+
+void ResetGlobals() {
+  AppSettings = AppSettingsRecord();
+  StartedFromSystem = false;
+  security::SetWorkInSystem(false);
+  security::UserList.clear();
+  security::PointAccessList.clear();
+}
+
+// The fields of AppSettings that the settings file holds.
+struct Stored {
+  wxString serialPort, baudRate, address, language;
+  bool useOwnAdvancedTimeout = false, workInSystem = false;
+  long waitReceiverTimeout = 0, countDigitDynParams = 0, infWinView = 0;
+
+  static Stored Now() {
+    const AppSettingsRecord& s = AppSettings;
+    return {s.serialPort, s.baudRate, s.address.Text(), s.language, s.useOwnAdvancedTimeout,
+            s.workInSystem, s.waitReceiverTimeout, s.countDigitDynParams, s.infWinView};
+  }
+  bool operator==(const Stored& o) const {
+    return serialPort == o.serialPort && baudRate == o.baudRate && address == o.address &&
+           language == o.language && useOwnAdvancedTimeout == o.useOwnAdvancedTimeout &&
+           workInSystem == o.workInSystem && waitReceiverTimeout == o.waitReceiverTimeout &&
+           countDigitDynParams == o.countDigitDynParams && infWinView == o.infWinView;
+  }
+  wxString Text() const {
+    return wxString::Format("port=[%s] baud=[%s] address=%s own=%d timeout=%ld system=%d digits=%ld view=%ld "
+                            "language=[%s]",
+                            serialPort, baudRate, address, useOwnAdvancedTimeout, waitReceiverTimeout,
+                            workInSystem, countDigitDynParams, infWinView, language);
+  }
+};
+
+// Every field of the record set to a value other than the one it has; the
+// mode stays, so that not every second load ends in a message box.
+void ChangeEveryField() {
+  AppSettingsRecord& s = AppSettings;
+  s.serialPort = s.serialPort == "COM7" ? "COM8" : "COM7";
+  s.baudRate = s.baudRate == "19200" ? "38400" : "19200";
+  s.address = s.address == Address(3, 4, 5) ? Address(6, 7, 8) : Address(3, 4, 5);
+  s.useOwnAdvancedTimeout = !s.useOwnAdvancedTimeout;
+  s.waitReceiverTimeout = s.waitReceiverTimeout == 250 ? 251 : 250;
+  s.countDigitDynParams = s.countDigitDynParams == 6 ? 7 : 6;
+  s.infWinView = s.infWinView == 0 ? 1 : 0;
+  s.language = s.language == "english" ? "russian" : s.language == "russian" ? "ukrainian" : "english";
+}
+
+// In lower case.
+const std::set<wxString>& OwnKeys() {
+  static const std::set<wxString> keys = {
+      "/communication/serial_port", "/communication/address", "/communication/use_own_advanced_timeout",
+      "/communication/wait_receiver_timeout", "/communication/work_in_system",
+      "/communication/count_digit_dyn_params", "/baudrate/baud_rate",
+      "/inform_win_view_0-engineer_1-fractional/inf_win_view", "/i18n/language"};
+  return keys;
+}
+
+using Entries = std::map<std::string, std::string>;
+using TextEntries = std::map<wxString, wxString>;
+
+// Every entry of the configuration as its reader hands it out.
+void Walk(wxFileConfig& config, const wxString& path, TextEntries& out, int depth) {
+  config.SetPath(path);
+  const wxString prefix = path == "/" ? wxString("/") : path + "/";
+  wxString name;
+  long index = 0;
+  std::vector<wxString> names;
+  for (bool more = config.GetFirstEntry(name, index); more; more = config.GetNextEntry(name, index)) {
+    names.push_back(name);
+  }
+  for (const wxString& n : names) {
+    wxString value;
+    out[prefix + n] = config.Read(n, &value) ? "=" + value : wxString("<unread>");
+  }
+  if (depth >= 16) return;
+  std::vector<wxString> groups;
+  for (bool more = config.GetFirstGroup(name, index); more; more = config.GetNextGroup(name, index)) {
+    groups.push_back(name);
+  }
+  for (const wxString& g : groups) {
+    Walk(config, prefix + g, out, depth + 1);
+    config.SetPath(path);
+  }
+}
+
+// How the reader decodes a file: by its byte order mark, else as UTF-8 when
+// it is valid UTF-8, else one character per byte.
+enum class Coding { Utf8, Latin1, Other };
+
+Coding CodingOf(const std::string& bytes) {
+  auto starts = [&](const char* mark, std::size_t n) { return bytes.compare(0, n, mark, n) == 0; };
+  if (starts("\xEF\xBB\xBF", 3)) return Coding::Utf8;
+  if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2) || starts("\0\0\xFE\xFF", 4)) return Coding::Other;
+  if (bytes.empty() || !wxString::FromUTF8(bytes.data(), bytes.size()).empty()) return Coding::Utf8;
+  return Coding::Latin1;
+}
+
+Coding CodingOfFile() {
+  std::string bytes;
+  if (std::FILE* f = std::fopen(kIni, "rb")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    std::fclose(f);
+  }
+  return CodingOf(bytes);
+}
+
+// A text as the bytes the file holds for it: a file whose only bytes that
+// are no UTF-8 were in the program's own keys reads as UTF-8 once they are
+// rewritten, and the other entries keep their bytes, not their characters.
+std::string BytesOf(const wxString& text, Coding coding) {
+  if (coding == Coding::Latin1) {
+    const wxCharBuffer b = text.mb_str(wxConvISO8859_1);
+    if (b.length() == text.length()) return std::string(b.data(), b.length());
+  }
+  const wxScopedCharBuffer u = text.utf8_str();
+  return std::string(u.data(), u.length());
+}
+
+// Every entry outside the program's keys, in the bytes of the file.
+Entries OtherEntries(FuzzApp& app) {
+  TextEntries all;
+  Walk(app.Config(), "/", all, 0);
+  app.Config().SetPath("/");
+  const Coding coding = CodingOfFile();
+  // The reader finds groups and entries whatever the case of their names.
+  Entries others;
+  for (const auto& [key, value] : all) {
+    if (!OwnKeys().count(key.Lower())) others[BytesOf(key, coding)] = BytesOf(value, coding);
+  }
+  return others;
+}
+
+// Loads the file as the program's start does and checks the boxes.
+Stored Load(FuzzApp& app, const char* when) {
+  ResetGlobals();
+  appfuzz::BoxCounter boxes;
+  // InitLanguage without the locale: its lookup of the toolkit's catalogs
+  // would take nearly all of the time.
+  wxString language;
+  app.Config().Read("/i18n/Language", &language, wxString());
+  app.SetLanguageFromName(language);
+  const bool loaded = app.LoadSave(true);
+  const Stored got = Stored::Now();
+  const int expected = got.workInSystem ? 1 : 0;
+  if (boxes.count != expected || loaded == got.workInSystem) {
+    Fail(when, wxString::Format("loaded=%d, %d message boxes (last: %s) for %s", loaded, boxes.count,
+                                boxes.last, got.Text()));
+  }
+  return got;
+}
+
+// The program's normal exit: the record goes into the file.
+void Exit(FuzzApp* app) {
+  app->OnExit();
+  delete app;
+}
+
+// Opens and loads the file written before; it must give `written` and keep
+// the other entries.
+FuzzApp* Reopen(const Stored& written, const Entries* others, const char* what) {
+  FuzzApp* app = new FuzzApp;
+  if (app->Detached()) Fail("the written file reads as damaged", written.Text());
+  const Stored back = Load(*app, "loading the written file");
+  if (!(back == written)) Fail(what, written.Text() + "\n  read back: " + back.Text());
+  if (others) {
+    const Entries after = OtherEntries(*app);
+    for (const auto& [key, value] : *others) {
+      const auto it = after.find(key);
+      if (it == after.end() || it->second != value) {
+        const std::string text = key + " " + value + " -> " + (it == after.end() ? "<gone>" : it->second);
+        Fail("an entry of the file outside the program's keys was lost",
+             fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+      }
+    }
+  }
+  return app;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  appfuzz::Setup(argc, argv);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  std::FILE* f = std::fopen(kIni, "wb");
+  if (!f || (size && std::fwrite(bytes, 1, size, f) != size) || std::fclose(f) != 0) {
+    Fail("the settings file cannot be written", wxString(kIni));
+  }
+
+  FuzzApp* app = new FuzzApp;
+  const bool damaged = app->Detached();
+  const Stored read = Load(*app, "loading the file");
+  Entries others;
+  if (!damaged) others = OtherEntries(*app);
+  const Entries* kept = damaged ? nullptr : &others;
+  Exit(app);
+
+  app = Reopen(read, kept, "the record read back differs from the one written");
+  ChangeEveryField();
+  const Stored changed = Stored::Now();
+  Exit(app);
+
+  delete Reopen(changed, kept, "a changed record does not read back");
+  ResetGlobals();
+  return 0;
+}
