@@ -52,8 +52,13 @@ constexpr unsigned EmptyPause = 100;
 constexpr unsigned NoCommandPause = 50;
 constexpr unsigned VisitPause = 40;
 constexpr unsigned BusyPointPause = 5;
+constexpr unsigned StopGraceMs = 300;
 constexpr std::uint32_t ListenQuietLimit = 1000;
 constexpr int TrueValueParam = 30;
+
+std::uint32_t AddressKey(const Address& a) {
+  return static_cast<std::uint32_t>(a.a) << 16 | static_cast<std::uint32_t>(a.b) << 8 | a.c;
+}
 
 SerialPortLorimProtocol::Configurator FromName(const char* portName, bool slow) {
   return SerialPortLorimProtocol::Configurator(
@@ -153,7 +158,18 @@ void Thread::Stop() {
       control->wake.notify_all();
     }
   }
-  if (control->started) Wait();
+  if (control->started) {
+    // A visit still on the line after the grace time is cut short: a point
+    // that answers with spoiled frames would otherwise hold the owner for
+    // every repetition of the exchange.
+    bool ended;
+    {
+      std::unique_lock<std::mutex> lock(control->mutex);
+      ended = control->wake.wait_for(lock, std::chrono::milliseconds(StopGraceMs), [&] { return control->ended; });
+    }
+    if (!ended) protocol_.InterruptReads();
+    Wait();
+  }
   delete this;
   ReapAbandoned();
 }
@@ -355,6 +371,7 @@ void Thread::Visit(Point* point) {
   if (!GateLets(point, key)) return;
   try {
     (this->*handler)(point, argument);
+    failedVisits_.erase(AddressKey(point->GetAddress()));
   } catch (const Abandoned&) {
     throw;
   } catch (const Exception&) {
@@ -394,9 +411,25 @@ void Thread::PostEvent(int kind, Point* point, const boost::any& payload) {
 }
 
 void Thread::ReportError(Point* point) {
-  if (protocol_.GetLastError() != static_cast<int>(Error::NoAnswer)) return;
+  // An exchange cut short by Stop says nothing about the point.
+  if (control_->stop.load()) return;
+  const int code = protocol_.GetLastError();
+  const std::uint32_t key = AddressKey(point->GetAddress());
+  int kind = EventKind::NoAnswer;
+  if (code == static_cast<int>(Error::NoAnswer)) {
+    failedVisits_.erase(key);
+  } else {
+    // A busy point answers properly; asking again is what it wants.
+    if (code == 0 || code == static_cast<int>(Error::BusyCannotAnswer) ||
+        code == static_cast<int>(Error::BusyAnswerLater)) {
+      return;
+    }
+    if (++failedVisits_[key] < FailedVisitLimit) return;
+    failedVisits_.erase(key);
+    kind = EventKind::ReadError;
+  }
   try {
-    PostEvent(EventKind::NoAnswer, point, Error::NoAnswer);
+    PostEvent(kind, point, static_cast<Error>(code));
   } catch (const Exception&) {
   } catch (const boost::bad_any_cast&) {
   }

@@ -63,7 +63,8 @@ class Thread : public wxThread {
   // running; end it with Stop as any other.
   bool Start();
   // From the owner's thread: asks to stop, waits until the thread ended and
-  // deletes it (also one never started).
+  // deletes it (also one never started). A visit that has not ended after
+  // 300 ms has its exchange on the line cut short, unreported.
   void Stop();
   // From the owner's thread: gives the thread up (see above). Waits at most
   // waitMs for it to close its port; true when it did. The caller must not
@@ -90,6 +91,9 @@ class Thread : public wxThread {
   void OnExit() override;
   void OnDelete() override;
 
+ public:
+  static constexpr unsigned FailedVisitLimit = 3;
+
  private:
   struct Control;
   struct Abandoned {};
@@ -104,7 +108,11 @@ class Thread : public wxThread {
   // Builds the event, lets the point handle it, tells the target when the
   // point accepted it, then queues or deletes it.
   void PostEvent(int kind, Point* point, const boost::any& payload);
-  // After a failed command: only "no answer" left on the port is reported.
+  // After a failed command: "no answer" left on the port is reported at
+  // once. Answers that keep failing otherwise (spoiled, cut, error answers
+  // other than "busy") are reported as a read error after FailedVisitLimit
+  // visits in a row, so that the last good measure does not stand as the
+  // current one while the point is not heard.
   void ReportError(Point* point);
   // After a command that threw what the library does not throw: standard
   // error, and a read error for the point.
@@ -168,6 +176,8 @@ class Thread : public wxThread {
   EventCmdTarget* target_;
   bool listen_;
   std::map<int, Handler> table_;
+  // Failed visits in a row per point address (a, b, c packed).
+  std::map<std::uint32_t, unsigned> failedVisits_;
   std::shared_ptr<Control> control_;
   // Held by the device thread while it works on the owner's objects.
   std::unique_lock<std::mutex> hold_;

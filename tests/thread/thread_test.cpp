@@ -126,8 +126,8 @@ class ThreadTest : public ::testing::Test {
     points_.Add(point);
     return point;
   }
-  void StartThread(const char* port = "COM7", bool listen = false) {
-    const kalvo_lorim::SerialPortLorimProtocol::Configurator config(port, 40, 6, 9600, 'N', 8, 0);
+  void StartThread(const char* port = "COM7", bool listen = false, unsigned timeoutMs = 40) {
+    const kalvo_lorim::SerialPortLorimProtocol::Configurator config(port, timeoutMs, 6, 9600, 'N', 8, 0);
     thread_ = new Thread(config, &points_, nullptr, &commands_, &target_, listen);
     ASSERT_TRUE(thread_->Start());
   }
@@ -297,6 +297,70 @@ TEST_F(ThreadTest, IncompleteAnswerPostsNothingAndTheSameCommandRunsAgain) {
   // Six cut answers of the first visit, the good one of the next.
   ASSERT_GE(ids.size(), 7u);
   EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + 7), std::vector<int>(7, 15));
+}
+
+// Answers that keep failing, other than silence: after a few failed visits
+// the point is told of a read error, and reading starts again from the
+// parameters. A busy point is only asked again.
+struct FailingCase {
+  const char* name;
+  pointsim::Fault fault;
+  bool reported;
+};
+
+class FailingAnswers : public ThreadTest, public ::testing::WithParamInterface<FailingCase> {};
+
+TEST_P(FailingAnswers, ReportedAsAReadErrorAfterAFewVisitsInARow) {
+  const FailingCase& c = GetParam();
+  pointsim::Point& sim = SimPoint(kA);
+  sim.AddFault(c.fault);
+  Point* point = AddPoint(kA);
+  point->SetState(PointState::Measuring);
+  StartThread();
+
+  const std::size_t transmissions = 6 * Thread::FailedVisitLimit;
+  ASSERT_TRUE(bus_.WaitForRequests(transmissions + 12, 20000));
+  StopThread();
+  const std::vector<int> kinds = Kinds(target_.Notes(), kA);
+  const std::vector<int> ids = RequestIds(bus_, kA);
+  if (!c.reported) {
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), static_cast<int>(EventKind::ReadError)), 0);
+    EXPECT_EQ(ids, std::vector<int>(ids.size(), 15));
+    return;
+  }
+  ASSERT_FALSE(kinds.empty());
+  EXPECT_EQ(kinds[0], EventKind::ReadError);
+  // Every transmission of the failed visits asked for the measure, then the
+  // point was read afresh.
+  ASSERT_GT(ids.size(), transmissions);
+  EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + static_cast<long>(transmissions)),
+            std::vector<int>(transmissions, 15));
+  EXPECT_NE(ids[transmissions], 15);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Thread, FailingAnswers,
+    ::testing::Values(
+        FailingCase{"SpoiledHeaders", pointsim::Fault::Make(pointsim::FaultKind::BadHeaderChecksum), true},
+        FailingCase{"SpoiledData", pointsim::Fault::Make(pointsim::FaultKind::BadDataChecksum), true},
+        FailingCase{"CutData", pointsim::Fault::Make(pointsim::FaultKind::TruncatedData, 2), true},
+        FailingCase{"ErrorAnswers", pointsim::Fault::ErrorAnswer(4), true},
+        FailingCase{"BusyPoint", pointsim::Fault::ErrorAnswer(5), false}),
+    [](const ::testing::TestParamInfo<FailingCase>& info) { return info.param.name; });
+
+TEST_F(ThreadTest, StopCutsShortAVisitThatKeepsFailingAndReportsNothingOfIt) {
+  // Cut answers with a long time-out: the visit alone would take seconds.
+  pointsim::Point& sim = SimPoint(kA);
+  sim.AddFault(pointsim::Fault::Make(pointsim::FaultKind::TruncatedData, 2, 15));
+  Point* point = AddPoint(kA);
+  point->SetState(PointState::Measuring);
+  StartThread("COM7", false, 500);
+  ASSERT_TRUE(bus_.WaitForRequests(2, 5000));
+
+  const auto start = std::chrono::steady_clock::now();
+  StopThread();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(800));
+  EXPECT_EQ(Kinds(target_.Notes(), kA), std::vector<int>{EventKind::Unplugged});
 }
 
 struct StatusCase {
