@@ -29,6 +29,7 @@
 #include "app/app.h"
 #include "app/appsettings.h"
 #include "app/mainframe.h"
+#include "app_run.h"
 #include "gui_support.h"
 #include "security/loadsavedata.h"
 #include "security/rights.h"
@@ -62,19 +63,12 @@ class NoLanguageLocales {
   }
   ~NoLanguageLocales() { refuseLanguageLocales = false; }
 };
+using guitest::AppRun;
+using guitest::FindMainFrame;
+using guitest::ResetGlobals;
 using guitest::ShownDialog;
 
 const std::string RunFolder = fs::path(KALVO_CHECKER_PROGRAM).parent_path().string();
-
-void ResetGlobals() {
-  AppSettings = AppSettingsRecord();
-  StartedFromSystem = false;
-  security::SetWorkInSystem(false);
-  security::CurrentUser = security::UserRecord();
-  security::UserList.clear();
-  security::PointAccessList.clear();
-  security::SetCurrentPointAccess(security::PointAccess());
-}
 
 std::string Coded(const wxString& record) {
   return std::string(security::SecurityData::EncodeLine(record).utf8_str()) + "\r\n";
@@ -159,54 +153,6 @@ class LogRecorder : public wxLog {
  private:
   wxLog* previous_;
   std::vector<wxString> messages_;
-};
-
-MainFrame* FindMainFrame() {
-  for (wxWindow* w : wxTopLevelWindows) {
-    if (auto* frame = dynamic_cast<MainFrame*>(w)) return frame;
-  }
-  return nullptr;
-}
-
-// The real application object, made the toolkit's instance for its life, as
-// the toolkit's entry makes it.
-class AppRun {
- public:
-  explicit AppRun(std::vector<std::string> args) : previous_(wxApp::GetInstance()) {
-    ResetGlobals();
-    // The test program registered the built-in resources already; start-up
-    // registers them again, as the program does once.
-    wxXmlResource::Get()->Unload("memory:XRC_resource/resource.cpp$._resource.xrc");
-    wxMemoryFSHandler::RemoveFile("XRC_resource/resource.cpp$._resource.xrc");
-    args_ = {"kalvo_checker"};
-    args_.insert(args_.end(), args.begin(), args.end());
-    for (std::string& a : args_) argv_.push_back(a.data());
-    app_ = new App;
-    app_->argc = static_cast<int>(argv_.size());
-    app_->argv.Init(app_->argc, argv_.data());
-  }
-  ~AppRun() {
-    delete app_;  // the settings file is written here
-    wxApp::SetInstance(previous_);
-    ResetGlobals();
-  }
-
-  App* operator->() { return app_; }
-
-  // Closes the main window as the operator does and ends the program.
-  void Close() {
-    MainFrame* frame = FindMainFrame();
-    ASSERT_NE(frame, nullptr);
-    frame->Close(true);
-    ASSERT_TRUE(guitest::RunLoopUntil([] { return FindMainFrame() == nullptr; }, 10000));
-    EXPECT_EQ(app_->OnExit(), 0);
-  }
-
- private:
-  wxAppConsole* previous_;
-  App* app_ = nullptr;
-  std::vector<std::string> args_;
-  std::vector<char*> argv_;
 };
 
 long MessageBoxStyle(long style) { return style & (wxOK | wxCANCEL | wxYES_NO | wxICON_MASK); }
