@@ -16,43 +16,10 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
+
+from runsupport import Failure, alive, close, main_window, wait_for
 
 CURRENT_MEASURE = 15  # variable id of the current measure
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_for(what, condition, seconds):
-    until = time.monotonic() + seconds
-    while time.monotonic() < until:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise Failure("no %s within %d s" % (what, seconds))
-
-
-def alive(pid):
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    # A child that ended but was not reaped yet is gone too.
-    with open("/proc/%d/stat" % pid) as f:
-        return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-
-
-def main_window(display):
-    out = subprocess.run(["xwininfo", "-root", "-tree", "-display", display],
-                         capture_output=True, text=True).stdout
-    for line in out.splitlines():
-        m = re.match(r'\s*(0x[0-9a-f]+) "KALVO_Checker[^"]*": .* (\d+)x(\d+)\+', line)
-        if m and int(m.group(2)) > 200:
-            return m.group(1)
-    return None
 
 
 def run_and_close(source, build, scratch):
@@ -87,8 +54,7 @@ def run_and_close(source, build, scratch):
                  running(lambda t: t.count(" id %d\n" % CURRENT_MEASURE) >= 3), 60)
         window = wait_for("main window", lambda: main_window(display), 10)
 
-        subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "close_window.py"), window],
-                       check=True, env=dict(env, DISPLAY=display))
+        close(window, display)
         try:
             rc = proc.wait(timeout=15)
         except subprocess.TimeoutExpired:
