@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include <sys/stat.h>
+
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -116,14 +118,41 @@ bool SettingsTextReadable(const wxString& path) {
   return true;
 }
 
-// A file that starts with the byte order mark of UTF-16 or UTF-32.
-bool StartsWithWideByteOrderMark(const wxString& path) {
+// The byte order mark of UTF-16 or UTF-32 that the file starts with, as the
+// toolkit's decoder tells them apart; empty for any other file.
+std::string WideByteOrderMark(const wxString& path) {
   wxFile file;
-  unsigned char head[4] = {};
-  if (!wxFileName::FileExists(path) || !file.Open(path)) return false;
+  char head[4] = {};
+  if (!wxFileName::FileExists(path) || !file.Open(path)) return std::string();
   const ssize_t n = file.Read(head, sizeof head);
-  return (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) ||
-         (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF);
+  const std::string start(head, n > 0 ? static_cast<std::size_t>(n) : 0);
+  for (const std::string mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
+                                 std::string("\xFF\xFE"), std::string("\xFE\xFF")}) {
+    if (start.compare(0, mark.size(), mark) == 0) return mark;
+  }
+  return std::string();
+}
+
+// The file's identity: the toolkit's flush replaces the file when it writes.
+ino_t FileIdentity(const wxString& path) {
+  struct stat st;
+  return ::stat(path.fn_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The toolkit's flush writes a UTF-16 or UTF-32 file back in its encoding
+// but without the byte order mark, and the next start would read it as
+// UTF-8 and lose every setting: the mark is put back in front.
+bool RestoreByteOrderMark(const wxString& path, const std::string& mark) {
+  wxFile file;
+  if (!file.Open(path)) return false;
+  const wxFileOffset size = file.Length();
+  if (size < 0) return false;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (size > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size())) return false;
+  file.Close();
+  wxTempFileOutputStream out(path);
+  bytes.insert(0, mark);
+  return out.IsOk() && out.WriteAll(bytes.data(), bytes.size()) && out.Commit();
 }
 
 // A whole number as the settings file stores it: blanks around it allowed,
@@ -168,14 +197,15 @@ bool gwxApp::WriteSettingsFile() {
   if (detachedConfig && wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) {
     // A file that could not even be read is not overwritten.
     ok = false;
-  } else if (detachedConfig || StartsWithWideByteOrderMark(localFile)) {
-    // The toolkit's flush would write a UTF-16 or UTF-32 file back without
-    // its byte order mark, and the next start would read it as UTF-8; such
-    // a file is written as UTF-8. Through a temporary file, as that flush does.
+  } else if (detachedConfig) {
+    // Through a temporary file, as the toolkit's own flush does.
     wxTempFileOutputStream out(localFile);
     ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();
   } else {
+    const std::string mark = WideByteOrderMark(localFile);
+    const ino_t before = mark.empty() ? 0 : FileIdentity(localFile);
     ok = config->Flush();
+    if (ok && !mark.empty() && FileIdentity(localFile) != before) ok = RestoreByteOrderMark(localFile, mark);
   }
   config->DisableAutoSave();  // a failed write is not tried again
   return ok;
