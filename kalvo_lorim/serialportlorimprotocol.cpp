@@ -240,7 +240,10 @@ void SerialPortLorimProtocol::ReceiveAnswer() {
       return;
     } catch (const Exception&) {
       // Nothing more is heard on an interrupted line, so repeating is pointless.
-      if (attempt + 1 >= Transmissions || ReadsInterrupted()) throw;
+      if (attempt + 1 >= Transmissions || ReadsInterrupted() ||
+          noRepeats_.load(std::memory_order_relaxed)) {
+        throw;
+      }
       // With nothing kept there is nothing to repeat.
       if (keptValid_) SendKept();
     }

@@ -162,6 +162,9 @@ class SerialPortLorimProtocol : public SerialPort {
   // Read without a lock by the watchdog: a hint only.
   std::uint32_t GetReadStartTick() const { return readStartTick_.load(std::memory_order_relaxed); }
   bool IsReading() const { return reading_.load(std::memory_order_relaxed); }
+  // From any thread: a failed exchange is not sent again from now on, so that
+  // a thread asked to stop is not held by the repetitions of a failing line.
+  void StopRepeating() { noRepeats_.store(true, std::memory_order_relaxed); }
 
   void Pause(std::uint32_t milliseconds);
 
@@ -219,6 +222,7 @@ class SerialPortLorimProtocol : public SerialPort {
   std::uint32_t receivedLength_ = 0;
   std::atomic<std::uint32_t> readStartTick_{0};
   std::atomic<bool> reading_{false};
+  std::atomic<bool> noRepeats_{false};
   wxCriticalSection lock_;
 
  public:

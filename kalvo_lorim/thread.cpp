@@ -52,7 +52,6 @@ constexpr unsigned EmptyPause = 100;
 constexpr unsigned NoCommandPause = 50;
 constexpr unsigned VisitPause = 40;
 constexpr unsigned BusyPointPause = 5;
-constexpr unsigned StopGraceMs = 300;
 constexpr std::uint32_t ListenQuietLimit = 1000;
 constexpr int TrueValueParam = 30;
 
@@ -159,15 +158,10 @@ void Thread::Stop() {
     }
   }
   if (control->started) {
-    // A visit still on the line after the grace time is cut short: a point
-    // that answers with spoiled frames would otherwise hold the owner for
-    // every repetition of the exchange.
-    bool ended;
-    {
-      std::unique_lock<std::mutex> lock(control->mutex);
-      ended = control->wake.wait_for(lock, std::chrono::milliseconds(StopGraceMs), [&] { return control->ended; });
-    }
-    if (!ended) protocol_.InterruptReads();
+    // A failing exchange is not repeated any more: a point that answers with
+    // spoiled frames would otherwise hold the owner for every repetition.
+    // An exchange that is answered, and the rest of its command, complete.
+    protocol_.StopRepeating();
     Wait();
   }
   delete this;
@@ -411,7 +405,7 @@ void Thread::PostEvent(int kind, Point* point, const boost::any& payload) {
 }
 
 void Thread::ReportError(Point* point) {
-  // An exchange cut short by Stop says nothing about the point.
+  // An exchange left unrepeated by Stop says nothing about the point.
   if (control_->stop.load()) return;
   const int code = protocol_.GetLastError();
   const std::uint32_t key = AddressKey(point->GetAddress());

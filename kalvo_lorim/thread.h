@@ -63,8 +63,9 @@ class Thread : public wxThread {
   // running; end it with Stop as any other.
   bool Start();
   // From the owner's thread: asks to stop, waits until the thread ended and
-  // deletes it (also one never started). A visit that has not ended after
-  // 300 ms has its exchange on the line cut short, unreported.
+  // deletes it (also one never started). From then on a failed exchange is
+  // not repeated (and not reported): the command in progress completes while
+  // the point answers, and ends at its first unanswered exchange otherwise.
   void Stop();
   // From the owner's thread: gives the thread up (see above). Waits at most
   // waitMs for it to close its port; true when it did. The caller must not
