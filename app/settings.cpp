@@ -126,7 +126,7 @@ std::string WideByteOrderMark(const wxString& path) {
   if (!wxFileName::FileExists(path) || !file.Open(path)) return std::string();
   const ssize_t n = file.Read(head, sizeof head);
   const std::string start(head, n > 0 ? static_cast<std::size_t>(n) : 0);
-  for (const std::string mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
+  for (const std::string& mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
                                  std::string("\xFF\xFE"), std::string("\xFE\xFF")}) {
     if (start.compare(0, mark.size(), mark) == 0) return mark;
   }
