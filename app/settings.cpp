@@ -118,16 +118,17 @@ bool SettingsTextReadable(const wxString& path) {
   return true;
 }
 
-// The byte order mark of UTF-16 or UTF-32 that the file starts with, as the
-// toolkit's decoder tells them apart; empty for any other file.
-std::string WideByteOrderMark(const wxString& path) {
+// The byte order mark that the file starts with, as the toolkit's decoder
+// tells them apart; empty for a file without one.
+std::string ByteOrderMark(const wxString& path) {
   wxFile file;
   char head[4] = {};
   if (!wxFileName::FileExists(path) || !file.Open(path)) return std::string();
   const ssize_t n = file.Read(head, sizeof head);
   const std::string start(head, n > 0 ? static_cast<std::size_t>(n) : 0);
   for (const std::string& mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
-                                 std::string("\xFF\xFE"), std::string("\xFE\xFF")}) {
+                                 std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"),
+                                 std::string("\xFE\xFF")}) {
     if (start.compare(0, mark.size(), mark) == 0) return mark;
   }
   return std::string();
@@ -139,9 +140,10 @@ ino_t FileIdentity(const wxString& path) {
   return ::stat(path.fn_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// The toolkit's flush writes a UTF-16 or UTF-32 file back in its encoding
-// but without the byte order mark, and the next start would read it as
-// UTF-8 and lose every setting: the mark is put back in front.
+// The toolkit's flush writes a file back in its encoding but without the
+// byte order mark: the next start would read a UTF-16 or UTF-32 file as
+// UTF-8 and lose every setting, and take a UTF-8 file's leading U+FEFF for
+// the mark. The mark is put back in front.
 bool RestoreByteOrderMark(const wxString& path, const std::string& mark) {
   wxFile file;
   if (!file.Open(path)) return false;
@@ -202,7 +204,7 @@ bool gwxApp::WriteSettingsFile() {
     wxTempFileOutputStream out(localFile);
     ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();
   } else {
-    const std::string mark = WideByteOrderMark(localFile);
+    const std::string mark = ByteOrderMark(localFile);
     const ino_t before = mark.empty() ? 0 : FileIdentity(localFile);
     ok = config->Flush();
     if (ok && !mark.empty() && FileIdentity(localFile) != before) ok = RestoreByteOrderMark(localFile, mark);

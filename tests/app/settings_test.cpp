@@ -376,6 +376,20 @@ TEST(SettingsWriter, Utf16FileIsWrittenBackWithItsByteOrderMark) {
   EXPECT_EQ(AppSettings.serialPort, "COM5");
 }
 
+TEST(SettingsWriter, Utf8FileKeepsItsByteOrderMark) {
+  // A second mark is the first character of the first entry's name.
+  SettingsFolder folder(std::string("\xEF\xBB\xBF\xEF\xBB\xBFnote=1\n[communication]\nserial_port=COM4\n"));
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    AppSettings.serialPort = "COM5";
+    app->OnExit();
+  }
+  const std::string text = folder.Ini();
+  EXPECT_EQ(text.substr(0, 13), "\xEF\xBB\xBF\xEF\xBB\xBFnote=1\n") << text;
+  EXPECT_EQ(WrittenKeys(text.substr(3)).at("/communication/serial_port"), "COM5") << text;
+}
+
 TEST(SettingsWriter, WithoutShutdownNothingIsWritten) {
   for (const std::optional<std::string>& ini :
        {std::optional<std::string>(), std::optional<std::string>("[communication]\naddress=001.002.003\n")}) {
