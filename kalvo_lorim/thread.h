@@ -50,6 +50,9 @@ class Thread : public wxThread {
   static constexpr std::size_t ChangedIdCapacity = 128;
   // How long Abandon waits, at most, for the thread to close its port.
   static constexpr unsigned AbandonWaitMs = 3000;
+  // Failed visits in a row, with answers that fail otherwise than by
+  // silence, after which the point is told of a read error.
+  static constexpr unsigned FailedVisitLimit = 3;
 
   // Opens the port; a port that cannot be opened is reported while running.
   Thread(const SerialPortLorimProtocol::Configurator& configurator, PointsCollection* points,
@@ -91,9 +94,6 @@ class Thread : public wxThread {
   ExitCode Entry() override;
   void OnExit() override;
   void OnDelete() override;
-
- public:
-  static constexpr unsigned FailedVisitLimit = 3;
 
  private:
   struct Control;
