@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +65,25 @@ std::size_t OwnThreads() {
   }
   return count;
 }
+
+// HOME set to a folder for the life of the object.
+class HomeFolder {
+ public:
+  explicit HomeFolder(const std::string& path) {
+    if (const char* old = std::getenv("HOME")) old_ = old;
+    setenv("HOME", path.c_str(), 1);
+  }
+  ~HomeFolder() {
+    if (old_.empty()) {
+      unsetenv("HOME");
+    } else {
+      setenv("HOME", old_.c_str(), 1);
+    }
+  }
+
+ private:
+  std::string old_;
+};
 
 class FaultsTest;
 
@@ -224,11 +243,8 @@ TEST_P(FaultsTest, OperatorSeesTheFaultAndTheToolRecoversWithoutARestart) {
 
 TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoThread) {
   guitest::ScratchDir dir;
-  const std::string home = dir.Path() + "/home";
   dir.Write("home/.keep", "");
-  const char* oldHome = std::getenv("HOME");
-  const std::string savedHome = oldHome ? oldHome : "";
-  setenv("HOME", home.c_str(), 1);
+  const HomeFolder home(dir.Path() + "/home");  // the single-instance lock goes there
   const std::size_t threadsBefore = OwnThreads();
   {
     guitest::AppRun app({});
@@ -249,11 +265,6 @@ TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoTh
   EXPECT_TRUE(guitest::RunLoopUntil([&] { return OwnThreads() == threadsBefore; }, 5000))
       << OwnThreads() << " threads, " << threadsBefore << " before";
   EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));
-  if (oldHome) {
-    setenv("HOME", savedHome.c_str(), 1);
-  } else {
-    unsetenv("HOME");
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Line, FaultsTest, ::testing::ValuesIn(Scenarios()),
