@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -35,6 +35,7 @@ using Clock = std::chrono::steady_clock;
 using pointsim::Fault;
 using pointsim::FaultKind;
 
+const std::string RunFolder = std::filesystem::path(KALVO_CHECKER_PROGRAM).parent_path().string();
 const wxColour kWhite(255, 255, 255), kBlue(0, 0, 255), kYellow(255, 255, 0), kRed(255, 0, 0);
 
 // One round of the cycle on the wire: the current measure, then each of the
@@ -65,25 +66,6 @@ std::size_t OwnThreads() {
   }
   return count;
 }
-
-// HOME set to a folder for the life of the object.
-class HomeFolder {
- public:
-  explicit HomeFolder(const std::string& path) {
-    if (const char* old = std::getenv("HOME")) old_ = old;
-    setenv("HOME", path.c_str(), 1);
-  }
-  ~HomeFolder() {
-    if (old_.empty()) {
-      unsetenv("HOME");
-    } else {
-      setenv("HOME", old_.c_str(), 1);
-    }
-  }
-
- private:
-  std::string old_;
-};
 
 class FaultsTest;
 
@@ -242,9 +224,7 @@ TEST_P(FaultsTest, OperatorSeesTheFaultAndTheToolRecoversWithoutARestart) {
 }
 
 TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoThread) {
-  guitest::ScratchDir dir;
-  dir.Write("home/.keep", "");
-  const HomeFolder home(dir.Path() + "/home");  // the single-instance lock goes there
+  const guitest::StartFolder folder(RunFolder, std::nullopt);
   const std::size_t threadsBefore = OwnThreads();
   {
     guitest::AppRun app({});
@@ -260,8 +240,8 @@ TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoTh
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
   }
   bus.Start();  // the bus's own thread, when the scenario stopped it
-  EXPECT_TRUE(dir.Exists("kalvo_checker.ini"));
-  EXPECT_NE(dir.Read("kalvo_checker.ini").find("serial_port=COM"), std::string::npos);
+  EXPECT_TRUE(folder.HasIni());
+  EXPECT_NE(folder.Ini().find("serial_port=COM"), std::string::npos);
   EXPECT_TRUE(guitest::RunLoopUntil([&] { return OwnThreads() == threadsBefore; }, 5000))
       << OwnThreads() << " threads, " << threadsBefore << " before";
   EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));

@@ -3,9 +3,7 @@
 // of the options dialog read back from the controls. Each must be the catalog's
 // translation; in Russian and Ukrainian none may be left in English.
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,39 +37,6 @@ namespace fs = std::filesystem;
 const std::string RunFolder = fs::path(KALVO_CHECKER_PROGRAM).parent_path().string();
 const char* const Domain = "KALVO_Checker";
 const char* const ToolkitDomain = "wxstd-3.2";
-
-// A scratch work folder with the run folder's catalogs and its own home
-// folder for the single-instance lock.
-class WorkFolder {
- public:
-  explicit WorkFolder(const std::string& ini) {
-    fs::create_directories(Root() / "home");
-    fs::create_directories(Root() / "work");
-    dir_.Write("work/kalvo_checker.ini", ini);
-    for (const char* lang : {"ru", "uk"}) {
-      fs::create_directories(Root() / "work" / lang);
-      for (const auto& f : fs::directory_iterator(fs::path(RunFolder) / lang)) {
-        if (f.path().extension() == ".mo") fs::copy_file(f.path(), Root() / "work" / lang / f.path().filename());
-      }
-    }
-    if (const char* home = std::getenv("HOME")) oldHome_ = home;
-    setenv("HOME", (Root() / "home").c_str(), 1);
-    fs::current_path(Root() / "work");
-  }
-  ~WorkFolder() {
-    if (oldHome_) {
-      setenv("HOME", oldHome_->c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
-
- private:
-  fs::path Root() const { return dir_.Path(); }
-
-  guitest::ScratchDir dir_;
-  std::optional<std::string> oldHome_;
-};
 
 // --- What a window shows ----------------------------------------------------
 
@@ -272,7 +237,7 @@ class Languages : public ::testing::TestWithParam<LanguageCase> {
 TEST_P(Languages, EveryFixedTextIsTheCatalogsAndNoneIsLeftInEnglish) {
   const LanguageCase& c = GetParam();
   // The default line settings (COM1, 9600, 255.255.255) reach the point.
-  WorkFolder folder(std::string("[i18n]\nLanguage=") + c.name + "\n");
+  guitest::StartFolder folder(RunFolder, std::string("[i18n]\nLanguage=") + c.name + "\n");
   std::vector<std::pair<const char*, std::vector<Shown>>> seen;
   {
     guitest::ModalScript dialogs;

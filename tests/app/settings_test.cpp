@@ -21,21 +21,14 @@
 
 #include "app/app.h"
 #include "app/appsettings.h"
+#include "app_run.h"
 #include "gui_support.h"
-#include "security/rights.h"
 
 namespace {
 
 using kalvo_lorim::Address;
 using namespace std::string_literals;
-
-void ResetGlobals() {
-  AppSettings = AppSettingsRecord();
-  StartedFromSystem = false;
-  security::SetWorkInSystem(false);
-  security::UserList.clear();
-  security::PointAccessList.clear();
-}
+using guitest::ResetGlobals;
 
 // A working folder "work" inside a scratch folder, so that "../config.map"
 // stays inside the scratch folder too.

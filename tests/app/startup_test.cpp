@@ -99,43 +99,11 @@ const std::string InSystemIni = "[communication]\nwork_in_system=1\nserial_port=
 const std::string EnglishInSystemIni = InSystemIni + "[i18n]\nLanguage=english\n";
 const std::vector<std::string> GoodLine = {"user", "pass", "COM3", "5.6.7", "500"};
 
-// A scratch folder with the home folder of the single-instance lock, the
-// working folder "work" and the map file beside it ("../config.map").
-class StartFolder {
+// The start folder of a test, with the catalogs of this build's run folder.
+class StartFolder : public guitest::StartFolder {
  public:
-  StartFolder(const std::optional<std::string>& ini, const std::optional<std::string>& map) {
-    fs::create_directories(Root() / "home");
-    fs::create_directories(Root() / "work");
-    if (ini) dir_.Write("work/kalvo_checker.ini", *ini);
-    if (map) dir_.Write("config.map", *map);
-    // The program's catalogs, as the run folder holds them.
-    for (const char* lang : {"ru", "uk"}) {
-      fs::create_directories(Root() / "work" / lang);
-      for (const auto& f : fs::directory_iterator(fs::path(RunFolder) / lang)) {
-        if (f.path().extension() == ".mo") fs::copy_file(f.path(), Root() / "work" / lang / f.path().filename());
-      }
-    }
-    const char* home = std::getenv("HOME");
-    if (home) oldHome_ = home;
-    setenv("HOME", (Root() / "home").c_str(), 1);
-    fs::current_path(Root() / "work");
-  }
-  ~StartFolder() {
-    if (oldHome_) {
-      setenv("HOME", oldHome_->c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
-
-  fs::path Root() const { return dir_.Path(); }
-  bool HasIni() const { return dir_.Exists("work/kalvo_checker.ini"); }
-  std::string Ini() const { return dir_.Read("work/kalvo_checker.ini"); }
-  void Write(const std::string& name, const std::string& content) const { dir_.Write(name, content); }
-
- private:
-  guitest::ScratchDir dir_;
-  std::optional<std::string> oldHome_;
+  StartFolder(const std::optional<std::string>& ini, const std::optional<std::string>& map)
+      : guitest::StartFolder(RunFolder, ini, map) {}
 };
 
 // Warnings and errors that would reach the operator as a log box.

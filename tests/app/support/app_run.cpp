@@ -1,5 +1,7 @@
 #include "app_run.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 #include <wx/fs_mem.h>
 #include <wx/toplevel.h>
@@ -55,6 +57,33 @@ void AppRun::Close() {
   frame->Close(true);
   ASSERT_TRUE(RunLoopUntil([] { return FindMainFrame() == nullptr; }, 10000));
   EXPECT_EQ(app_->OnExit(), 0);
+}
+
+StartFolder::StartFolder(const std::string& runFolder, const std::optional<std::string>& ini,
+                         const std::optional<std::string>& map) {
+  namespace fs = std::filesystem;
+  fs::create_directories(Root() / "home");
+  fs::create_directories(Root() / "work");
+  if (ini) dir_.Write("work/kalvo_checker.ini", *ini);
+  if (map) dir_.Write("config.map", *map);
+  // The program's catalogs, as the run folder holds them.
+  for (const char* lang : {"ru", "uk"}) {
+    fs::create_directories(Root() / "work" / lang);
+    for (const auto& f : fs::directory_iterator(fs::path(runFolder) / lang)) {
+      if (f.path().extension() == ".mo") fs::copy_file(f.path(), Root() / "work" / lang / f.path().filename());
+    }
+  }
+  if (const char* home = std::getenv("HOME")) oldHome_ = home;
+  setenv("HOME", (Root() / "home").c_str(), 1);
+  fs::current_path(Root() / "work");
+}
+
+StartFolder::~StartFolder() {
+  if (oldHome_) {
+    setenv("HOME", oldHome_->c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
 }
 
 }  // namespace guitest
