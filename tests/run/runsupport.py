@@ -64,12 +64,13 @@ def close(window, display):
 
 
 class PrivateDisplay:
-    """A private Xvfb for the life of the object; `name` is ":N"."""
+    """A private Xvfb for the life of the object; `name` is ":N", `number` N.
+    `extra` are further Xvfb arguments (-fbdir DIR keeps the screen in a file)."""
 
-    def __init__(self):
+    def __init__(self, extra=()):
         read, write = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"] + list(extra),
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         with os.fdopen(read) as f:
@@ -77,6 +78,7 @@ class PrivateDisplay:
         if not number:
             self.proc.kill()
             raise Failure("Xvfb did not start")
+        self.number = int(number)
         self.name = ":" + number
 
     def __enter__(self):
