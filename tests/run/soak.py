@@ -39,6 +39,22 @@ def requests(log_text):
     return out
 
 
+class MeasureCounter:
+    """Requests for the current measure in the simulated point's log so far,
+    reading only what was added since the last count."""
+
+    def __init__(self, path):
+        self.file = open(path)
+        self.total = 0
+        self.rest = ""
+
+    def count(self):
+        lines = (self.rest + self.file.read()).split("\n")
+        self.rest = lines.pop()  # a line still being written
+        self.total += sum(1 for line in lines if line.endswith(" id %d" % CURRENT_MEASURE))
+        return self.total
+
+
 def soak(build, minutes, warmup, scratch, memory_check=True):
     program = os.path.join(build, "run", "kalvo_checker")
     pointsim = os.path.join(build, "tests", "sim", "kalvo_pointsim")
@@ -59,11 +75,8 @@ def soak(build, minutes, warmup, scratch, memory_check=True):
                                        stdout=checker_log, stderr=subprocess.STDOUT)
             window = wait_for("main window", lambda: main_window(display.name), 60)
 
-            def log():
-                with open(sim_log_path) as f:
-                    return f.read()
-
-            wait_for("polling", lambda: log().count(" id %d\n" % CURRENT_MEASURE) >= 3, 30)
+            measures = MeasureCounter(sim_log_path)
+            wait_for("polling", lambda: measures.count() >= 3, 30)
             start = time.monotonic()
             end = start + minutes * 60
             samples = []  # (seconds since start, facts, current measures so far)
@@ -71,7 +84,7 @@ def soak(build, minutes, warmup, scratch, memory_check=True):
                 now = time.monotonic()
                 if checker.poll() is not None:
                     raise Failure("the checker ended by itself (%s)" % checker.returncode)
-                samples.append((now - start, process_facts(checker.pid), log().count(" id %d\n" % CURRENT_MEASURE)))
+                samples.append((now - start, process_facts(checker.pid), measures.count()))
                 if now >= end:
                     break
                 time.sleep(min(SAMPLE_SECONDS, max(0.0, end - now)))
