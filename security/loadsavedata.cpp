@@ -163,7 +163,9 @@ wxString SecurityData::EncodeLine(const wxString& text) {
     if (c >= 0x10000 && c <= 0x10FFFF) {
       unit(0xD800 + ((c - 0x10000) >> 10));
       unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else if (c > 0x10FFFF) {
+    } else if (c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) {
+      // Not a character: a lone surrogate unit would make the reader refuse
+      // the whole record, so the record keeps a replacement mark instead.
       unit(0xFFFD);
     } else {
       unit(c);

@@ -32,8 +32,20 @@ wxString TextOf(const std::uint8_t* data, std::size_t size) {
   return wxString(bytes, wxConvISO8859_1, size);
 }
 
+bool IsCharacter(wxUint32 c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
 void Fail(const char* what, const wxString& detail) {
-  std::fprintf(stderr, "property broken: %s\n  %s\n", what, detail.utf8_string().c_str());
+  // Values that are no characters cannot be written as UTF-8: shown as numbers.
+  wxString shown;
+  for (wxString::const_iterator it = detail.begin(); it != detail.end(); ++it) {
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    if (!IsCharacter(c)) {
+      shown += wxString::Format("\\x{%x}", c);
+    } else {
+      shown += *it;
+    }
+  }
+  std::fprintf(stderr, "property broken: %s\n  %s\n", what, shown.utf8_string().c_str());
   std::fflush(stderr);
   std::abort();
 }

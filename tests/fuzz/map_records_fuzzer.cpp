@@ -15,6 +15,7 @@
 using namespace security;
 using fuzzsupport::Describe;
 using fuzzsupport::Fail;
+using fuzzsupport::IsCharacter;
 
 namespace {
 
@@ -26,16 +27,19 @@ wxString Decode(const std::string& line) {
 void CheckDecoded(const wxString& decoded, const std::string& line) {
   for (wxString::const_iterator it = decoded.begin(); it != decoded.end(); ++it) {
     const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
-    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    if (c == 0 || !IsCharacter(c)) {
       Fail("decoded text holds Unicode characters only", wxString::FromUTF8(line));
     }
   }
 }
 
+// What is no character the writer replaces with U+FFFD.
 void CheckCoding(const wxString& text) {
   wxString expected;
   for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
-    if (*it != 0) expected += *it;  // a unit 0 decodes to nothing
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    if (c == 0) continue;  // a unit 0 decodes to nothing
+    expected += IsCharacter(c) ? *it : wxUniChar(0xFFFD);
   }
   const wxString coded = SecurityData::EncodeLine(text);
   if (!coded.IsAscii()) Fail("coded line is ASCII", coded);

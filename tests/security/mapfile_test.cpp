@@ -47,6 +47,20 @@ TEST(RecordCodingTest, EncodesEveryUnitAndDecodesBack) {
   EXPECT_EQ(DecodeText(SecurityData::EncodeLine(mixed).ToStdString()), mixed);
 }
 
+// A string may hold values that are no characters (a lone surrogate, or past
+// U+10FFFF, both let through by the toolkit's UTF-8 reading): the record is
+// written with a replacement mark and still reads back, the rest intact.
+TEST(RecordCodingTest, NonCharactersAreWrittenAsReplacementMarks) {
+  const wxString replaced = wxS("a") + wxString(wxUniChar(0xFFFD)) + wxS("b");
+  for (const wxUint32 bad : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0x118CB0u}) {
+    wxString text = wxS("a");
+    text += wxUniChar(bad);
+    text += wxS("b");
+    EXPECT_EQ(SecurityData::EncodeLine(text), wxS("61 fffd 62 ")) << std::hex << bad;
+    EXPECT_EQ(DecodeText(SecurityData::EncodeLine(text).ToStdString()), replaced) << std::hex << bad;
+  }
+}
+
 class RecordPatternTest : public testsupport::SecurityStateTest {};
 
 TEST_F(RecordPatternTest, UserRecords) {
