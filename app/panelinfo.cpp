@@ -23,7 +23,7 @@ void PanelInfo::OnConfig(wxCommandEvent&) {
   if (mainFrame) mainFrame->OnOptions();
 }
 
-void PanelInfo::Show(const wxColour& background, const wxColour& text, const wxString& label) {
+void PanelInfo::ShowText(const wxColour& background, const wxColour& text, const wxString& label) {
   info->SetBackgroundColour(background);
   info->SetForegroundColour(text);
   info->SetLabel(label);
@@ -31,10 +31,10 @@ void PanelInfo::Show(const wxColour& background, const wxColour& text, const wxS
 }
 
 void PanelInfo::ClearPanel(const kalvo_lorim::Point& point) {
-  Show(wxColour(255, 255, 0), wxColour(255, 0, 0), point.StateText());
+  ShowText(wxColour(255, 255, 0), wxColour(255, 0, 0), point.StateText());
 }
 
-void PanelInfo::ShowFailure(const wxString& text) { Show(wxColour(255, 255, 0), wxColour(255, 0, 0), text); }
+void PanelInfo::ShowFailure(const wxString& text) { ShowText(wxColour(255, 255, 0), wxColour(255, 0, 0), text); }
 
 void PanelInfo::UpdatePanel(const kalvo_lorim::Point& point) {
   wxColour background(255, 255, 255);
@@ -58,7 +58,7 @@ void PanelInfo::UpdatePanel(const kalvo_lorim::Point& point) {
       text = wxColour(0, 0, 0);
       break;
   }
-  Show(background, text, AppSettings.infWinView == 1 ? point.StateTextFractional() : point.StateText());
+  ShowText(background, text, AppSettings.infWinView == 1 ? point.StateTextFractional() : point.StateText());
 }
 
 wxBEGIN_EVENT_TABLE(PanelInfo, PanelGeneric)

@@ -24,7 +24,7 @@ class PanelInfo : public PanelGeneric {
 
  private:
   void OnConfig(wxCommandEvent& event);
-  void Show(const wxColour& background, const wxColour& text, const wxString& label);
+  void ShowText(const wxColour& background, const wxColour& text, const wxString& label);
 
   wxStaticText* info = nullptr;
   wxButton* config = nullptr;
