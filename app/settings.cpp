@@ -75,11 +75,41 @@ bool EntryNameEmpty(const wxString& line) {
   return end == i || (end == i + 1 && s[i] == L'\\');
 }
 
+// The byte order mark that the bytes start with, as the toolkit's decoder
+// tells them apart; empty when there is none.
+std::string ByteOrderMarkOf(const std::string& start) {
+  for (const std::string& mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
+                                 std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"),
+                                 std::string("\xFE\xFF")}) {
+    if (start.compare(0, mark.size(), mark) == 0) return mark;
+  }
+  return std::string();
+}
+
+std::string ByteOrderMark(const wxString& path) {
+  wxFile file;
+  char head[4] = {};
+  if (!wxFileName::FileExists(path) || !file.Open(path)) return std::string();
+  const ssize_t n = file.Read(head, sizeof head);
+  return ByteOrderMarkOf(std::string(head, n > 0 ? static_cast<std::size_t>(n) : 0));
+}
+
+bool CharactersOnly(const wxString& text) {
+  for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
+    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+  }
+  return true;
+}
+
 // The toolkit's ini reader asserts on a group that opens twice and on an
 // entry without a name, reads a huge file in quadratic time, and drops a
 // file it cannot open or decode without a word, then reports its flush as
 // done; such a file is not given to it.
-bool SettingsTextReadable(const wxString& path) {
+// `byBytes` tells a file without byte order mark that is read one character
+// per byte, as the toolkit reads one that is not UTF-8.
+bool SettingsTextReadable(const wxString& path, bool& byBytes) {
+  byBytes = false;
   if (!wxFileName::FileExists(path)) return true;
   wxFile file;
   if (!file.Open(path)) return false;
@@ -89,14 +119,18 @@ bool SettingsTextReadable(const wxString& path) {
   if (size > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size())) {
     return false;
   }
-  const wxString text(bytes.data(), wxConvAuto(), bytes.size());
+  wxString text(bytes.data(), wxConvAuto(), bytes.size());
   if (!bytes.empty() && text.empty()) return false;
-  // A UTF-32 file can hold numbers that are no characters; the toolkit
-  // asserts when it writes them.
-  for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
-    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+  // The toolkit's UTF-8 reading lets surrogate codes through, which it
+  // asserts on when it writes them back: such a file is not UTF-8. Read one
+  // character per byte, it is written back byte for byte.
+  if (!CharactersOnly(text) && ByteOrderMarkOf(bytes).empty()) {
+    byBytes = true;
+    text = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
   }
+  // A UTF-32 file can hold numbers that are no characters, and so can a
+  // marked UTF-8 file.
+  if (!CharactersOnly(text)) return false;
 
   wxStringInputStream none(wxString{});
   wxFileConfig scratch(none);
@@ -118,21 +152,6 @@ bool SettingsTextReadable(const wxString& path) {
   return true;
 }
 
-// The byte order mark that the file starts with, as the toolkit's decoder
-// tells them apart; empty for a file without one.
-std::string ByteOrderMark(const wxString& path) {
-  wxFile file;
-  char head[4] = {};
-  if (!wxFileName::FileExists(path) || !file.Open(path)) return std::string();
-  const ssize_t n = file.Read(head, sizeof head);
-  const std::string start(head, n > 0 ? static_cast<std::size_t>(n) : 0);
-  for (const std::string& mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
-                                 std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"),
-                                 std::string("\xFE\xFF")}) {
-    if (start.compare(0, mark.size(), mark) == 0) return mark;
-  }
-  return std::string();
-}
 
 // The file's identity: the toolkit's flush replaces the file when it writes.
 ino_t FileIdentity(const wxString& path) {
@@ -171,7 +190,8 @@ wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& ven
                                        const wxString& path, bool& detached) {
   wxLogNull quiet;  // a bad line takes its default, without a box
   wxFileConfig* result;
-  detached = !SettingsTextReadable(path);
+  bool byBytes = false;
+  detached = !SettingsTextReadable(path, byBytes);
   if (detached) {
     std::fprintf(stderr,
                  "kalvo_checker: the settings file %s is damaged or unreadable; "
@@ -180,8 +200,9 @@ wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& ven
     wxStringInputStream none(wxString{});
     result = new wxFileConfig(none);
   } else {
+    const wxConvAuto automatic;
     result = new wxFileConfig(name, vendor, path, wxString(), wxCONFIG_USE_RELATIVE_PATH,
-                              wxConvAuto());
+                              byBytes ? wxConvISO8859_1 : static_cast<const wxMBConv&>(automatic));
   }
   // Values come back exactly as written: a port name is no template.
   result->SetExpandEnvVars(false);

@@ -217,6 +217,15 @@ std::vector<ReadCase> ReadCases() {
   add(Row("UTF-32 file with a number that is no character",
           Utf32WithMark(U"[communication]\nserial_port=COM2" + std::u32string(1, 0x5B626175) + U"\n")));
   {
+    // Bytes that the toolkit would take for a surrogate code: not UTF-8.
+    ReadCase c = Row("surrogate code in UTF-8 form", std::string("[communication]\nserial_port=COM2\n"
+                                                              "[other]\nnote=\xED\xBB\xBF\n"));
+    c.serialPort = "COM2";
+    add(c);
+  }
+  add(Row("surrogate code after a UTF-8 mark", std::string("\xEF\xBB\xBF[communication]\n"
+                                                          "serial_port=COM2\xED\xA0\x80\n")));
+  {
     ReadCase c = Row("quoted equals sign is a name", std::string("[communication]\nserial_port=COM2\n\\==1\n"));
     c.serialPort = "COM2";
     add(c);
@@ -333,6 +342,28 @@ TEST(SettingsWriter, DamagedFileIsReplacedAtNormalExit) {
   EXPECT_EQ(keys.at("/communication/serial_port"), "COM6");
   EXPECT_EQ(keys.at("/communication/address"), "255.255.255");
   EXPECT_EQ(keys.at("/i18n/Language"), "");
+}
+
+// A file that is not UTF-8 (the byte 0x84) is read byte by byte; with the
+// program's own value written over that byte, what is left would look like
+// UTF-8 holding a surrogate code. It must still read back, with the other
+// entries' bytes as they were.
+TEST(SettingsWriter, FileReadByteByByteReadsBackAfterItsOnlyStrayByteIsReplaced) {
+  const std::string note = "note=\xED\xBB\xBF\n";
+  SettingsFolder folder("[communication]\nserial_port=COM\x84\n[other]\n" + note);
+  const wxString read[] = {wxString("COM") + wxUniChar(0x84), "COM5"};
+  const wxString written[] = {"COM5", "COM6"};
+  for (int i = 0; i < 2; ++i) {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    EXPECT_EQ(AppSettings.serialPort, read[i]);
+    AppSettings.serialPort = written[i];
+    app->OnExit();
+    EXPECT_NE(folder.Ini().find(note), std::string::npos) << folder.Ini();
+  }
+  AppUnderTest again;
+  ASSERT_TRUE(again->InitLanguage());
+  EXPECT_EQ(AppSettings.serialPort, "COM6");
 }
 
 // The text in UTF-16LE with its byte order mark, as a Windows editor saves it.
