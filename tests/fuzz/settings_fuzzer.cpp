@@ -132,15 +132,20 @@ void Walk(wxFileConfig& config, const wxString& path, TextEntries& out, int dept
 }
 
 // How the reader decodes a file: by its byte order mark, else as UTF-8 when
-// it is valid UTF-8, else one character per byte.
+// it is UTF-8 holding characters only, else one character per byte.
 enum class Coding { Utf8, Latin1, Other };
 
 Coding CodingOf(const std::string& bytes) {
   auto starts = [&](const char* mark, std::size_t n) { return bytes.compare(0, n, mark, n) == 0; };
   if (starts("\xEF\xBB\xBF", 3)) return Coding::Utf8;
   if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2) || starts("\0\0\xFE\xFF", 4)) return Coding::Other;
-  if (bytes.empty() || !wxString::FromUTF8(bytes.data(), bytes.size()).empty()) return Coding::Utf8;
-  return Coding::Latin1;
+  if (bytes.empty()) return Coding::Utf8;
+  const wxString utf8 = wxString::FromUTF8(bytes.data(), bytes.size());
+  if (utf8.empty()) return Coding::Latin1;
+  for (wxString::const_iterator it = utf8.begin(); it != utf8.end(); ++it) {
+    if (!fuzzsupport::IsCharacter(static_cast<wxUint32>((*it).GetValue()))) return Coding::Latin1;
+  }
+  return Coding::Utf8;
 }
 
 Coding CodingOfFile() {
