@@ -152,7 +152,6 @@ bool SettingsTextReadable(const wxString& path, bool& byBytes) {
   return true;
 }
 
-
 // The file's identity: the toolkit's flush replaces the file when it writes.
 ino_t FileIdentity(const wxString& path) {
   struct stat st;
