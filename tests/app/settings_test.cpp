@@ -329,14 +329,19 @@ TEST(SettingsWriter, NormalExitWritesEveryKeyFromTheRecord) {
   EXPECT_EQ(AppSettings.language, "russian");
 }
 
+// One start of the program and its normal exit, with the port changed to
+// `port`; `read` takes the port the start found.
+void RunChangingPort(const wxString& port, wxString* read = nullptr) {
+  AppUnderTest app;
+  ASSERT_TRUE(app->InitLanguage());
+  if (read) *read = AppSettings.serialPort;
+  AppSettings.serialPort = port;
+  app->OnExit();
+}
+
 TEST(SettingsWriter, DamagedFileIsReplacedAtNormalExit) {
   SettingsFolder folder(std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n"));
-  {
-    AppUnderTest app;
-    ASSERT_TRUE(app->InitLanguage());
-    AppSettings.serialPort = "COM6";
-    app->OnExit();
-  }
+  ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM6"));
   const std::map<wxString, wxString> keys = WrittenKeys(folder.Ini());
   EXPECT_EQ(keys.size(), 9u) << folder.Ini();
   EXPECT_EQ(keys.at("/communication/serial_port"), "COM6");
@@ -354,11 +359,9 @@ TEST(SettingsWriter, FileReadByteByByteReadsBackAfterItsOnlyStrayByteIsReplaced)
   const wxString read[] = {wxString("COM") + wxUniChar(0x84), "COM5"};
   const wxString written[] = {"COM5", "COM6"};
   for (int i = 0; i < 2; ++i) {
-    AppUnderTest app;
-    ASSERT_TRUE(app->InitLanguage());
-    EXPECT_EQ(AppSettings.serialPort, read[i]);
-    AppSettings.serialPort = written[i];
-    app->OnExit();
+    wxString port;
+    ASSERT_NO_FATAL_FAILURE(RunChangingPort(written[i], &port));
+    EXPECT_EQ(port, read[i]);
     EXPECT_NE(folder.Ini().find(note), std::string::npos) << folder.Ini();
   }
   AppUnderTest again;
@@ -382,13 +385,9 @@ std::string Utf16WithMark(const wxString& text) {
 TEST(SettingsWriter, Utf16FileIsWrittenBackWithItsByteOrderMark) {
   SettingsFolder folder(Utf16WithMark(wxString::FromUTF8("[communication]\nserial_port=COM4\n[other]\n"
                                                          "note=Привет\n")));
-  {
-    AppUnderTest app;
-    ASSERT_TRUE(app->InitLanguage());
-    EXPECT_EQ(AppSettings.serialPort, "COM4");
-    AppSettings.serialPort = "COM5";
-    app->OnExit();
-  }
+  wxString port;
+  ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM5", &port));
+  EXPECT_EQ(port, "COM4");
   const std::string written = folder.Ini();
   EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
   const wxString text(written.data(), wxConvAuto(), written.size());
@@ -403,12 +402,7 @@ TEST(SettingsWriter, Utf16FileIsWrittenBackWithItsByteOrderMark) {
 TEST(SettingsWriter, Utf8FileKeepsItsByteOrderMark) {
   // A second mark is the first character of the first entry's name.
   SettingsFolder folder(std::string("\xEF\xBB\xBF\xEF\xBB\xBFnote=1\n[communication]\nserial_port=COM4\n"));
-  {
-    AppUnderTest app;
-    ASSERT_TRUE(app->InitLanguage());
-    AppSettings.serialPort = "COM5";
-    app->OnExit();
-  }
+  ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM5"));
   const std::string text = folder.Ini();
   EXPECT_EQ(text.substr(0, 13), "\xEF\xBB\xBF\xEF\xBB\xBFnote=1\n") << text;
   EXPECT_EQ(WrittenKeys(text.substr(3)).at("/communication/serial_port"), "COM5") << text;
