@@ -19,6 +19,7 @@
 
 #include "app/app.h"
 #include "app/appsettings.h"
+#include "kalvo_lorim/unicode.h"
 
 namespace {
 
@@ -96,8 +97,7 @@ std::string ByteOrderMark(const wxString& path) {
 
 bool CharactersOnly(const wxString& text) {
   for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
-    const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (!kalvo_lorim::IsCharacter(static_cast<wxUint32>((*it).GetValue()))) return false;
   }
   return true;
 }

@@ -11,6 +11,7 @@
 #include <wx/log.h>
 #include <wx/textfile.h>
 
+#include "kalvo_lorim/unicode.h"
 #include "security/lumoMapLoader.h"
 
 namespace security {
@@ -163,7 +164,7 @@ wxString SecurityData::EncodeLine(const wxString& text) {
     if (c >= 0x10000 && c <= 0x10FFFF) {
       unit(0xD800 + ((c - 0x10000) >> 10));
       unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else if (c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) {
+    } else if (!kalvo_lorim::IsCharacter(c)) {
       // Not a character: a lone surrogate unit would make the reader refuse
       // the whole record, so the record keeps a replacement mark instead.
       unit(0xFFFD);

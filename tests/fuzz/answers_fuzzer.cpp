@@ -34,6 +34,7 @@
 #include "kalvo_lorim/pointscollection.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
 #include "kalvo_lorim/types.h"
+#include "kalvo_lorim/unicode.h"
 
 using answerline::Bytes;
 using fuzzsupport::Fail;
@@ -114,7 +115,7 @@ void CheckText(const wxString& text, std::size_t most, const char* what) {
   if (text.length() > most) Fail(what, wxString::Format("%zu characters", text.length()));
   for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
     const std::uint32_t c = static_cast<std::uint32_t>((*it).GetValue());
-    if (c == 0 || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) Fail(what, wxString::Format("character %#x", c));
+    if (c == 0 || !kalvo_lorim::IsCharacter(c)) Fail(what, wxString::Format("character %#x", c));
   }
 }
 

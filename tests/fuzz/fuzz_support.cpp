@@ -10,6 +10,8 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "kalvo_lorim/unicode.h"
+
 namespace fuzzsupport {
 
 void Setup() {
@@ -32,14 +34,12 @@ wxString TextOf(const std::uint8_t* data, std::size_t size) {
   return wxString(bytes, wxConvISO8859_1, size);
 }
 
-bool IsCharacter(wxUint32 c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
-
 void Fail(const char* what, const wxString& detail) {
   // Values that are no characters cannot be written as UTF-8: shown as numbers.
   wxString shown;
   for (wxString::const_iterator it = detail.begin(); it != detail.end(); ++it) {
     const wxUint32 c = static_cast<wxUint32>((*it).GetValue());
-    if (!IsCharacter(c)) {
+    if (!kalvo_lorim::IsCharacter(c)) {
       shown += wxString::Format("\\x{%x}", c);
     } else {
       shown += *it;

@@ -15,10 +15,6 @@ void Setup();
 // The input as text: UTF-8 when it is valid UTF-8, else one character per byte.
 wxString TextOf(const std::uint8_t* data, std::size_t size);
 
-// Whether a string value is a Unicode character (not a surrogate unit, not
-// past U+10FFFF); the toolkit's UTF-8 reading lets both kinds through.
-bool IsCharacter(wxUint32 c);
-
 // Reports a broken property of the code under test and aborts, so that the
 // fuzzer keeps the input as a crash.
 [[noreturn]] void Fail(const char* what, const wxString& detail);

@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "records.h"
+#include "kalvo_lorim/unicode.h"
 #include "security/loadsavedata.h"
 #include "security/lumoMapLoader.h"
 #include "security/rights.h"
@@ -15,7 +16,7 @@
 using namespace security;
 using fuzzsupport::Describe;
 using fuzzsupport::Fail;
-using fuzzsupport::IsCharacter;
+using kalvo_lorim::IsCharacter;
 
 namespace {
 

@@ -24,6 +24,7 @@
 #include "app/app.h"
 #include "app/appsettings.h"
 #include "app_fuzz.h"
+#include "kalvo_lorim/unicode.h"
 #include "security/rights.h"
 
 using fuzzsupport::Fail;
@@ -66,7 +67,7 @@ Coding CodingOf(const std::string& bytes) {
   const wxString utf8 = wxString::FromUTF8(bytes.data(), bytes.size());
   if (utf8.empty()) return Coding::Latin1;
   for (wxString::const_iterator it = utf8.begin(); it != utf8.end(); ++it) {
-    if (!fuzzsupport::IsCharacter(static_cast<wxUint32>((*it).GetValue()))) return Coding::Latin1;
+    if (!kalvo_lorim::IsCharacter(static_cast<wxUint32>((*it).GetValue()))) return Coding::Latin1;
   }
   return Coding::Utf8;
 }
