@@ -11,6 +11,7 @@
 #include "kalvo_lorim/error.h"
 #include "kalvo_lorim/protocol_fail.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
+#include "kalvo_lorim/unicode.h"
 #include "kalvo_lorim/variables.h"
 
 namespace kalvo_lorim {
@@ -68,8 +69,9 @@ std::vector<char16_t> SerialPortLorimProtocol::Utf16FromText(const wxString& tex
     if (c >= 0x10000 && c <= 0x10FFFF) {
       units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
       units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else if (c > 0x10FFFF || c == 0) {
-      // Not a character UTF-16 can carry, or one that would end the text early.
+    } else if (!IsCharacter(c) || c == 0) {
+      // Not a character UTF-16 can carry (a lone surrogate would reach the
+      // point as a malformed text), or one that would end the text early.
       units.push_back(static_cast<char16_t>(0xFFFD));
     } else {
       units.push_back(static_cast<char16_t>(c));

@@ -342,7 +342,8 @@ class SerialPortLorimProtocol : public SerialPort {
   // UTF-16LE bytes to text; a pair of surrogates is one character, a lone
   // one becomes U+FFFD, and the text ends at the first terminator.
   static wxString TextFromUtf16(const std::uint8_t* bytes, std::size_t count);
-  // Text as UTF-16 units with a terminator.
+  // Text as UTF-16 units with a terminator; what is no character, and a
+  // character 0, becomes U+FFFD.
   static std::vector<char16_t> Utf16FromText(const wxString& text);
 };
 

@@ -280,6 +280,20 @@ TEST_F(ParamsTest, TextsAreBoundedAndDecoded) {
   }
 }
 
+// The toolkit's UTF-8 reading lets values that are no characters into a
+// string; none of them reaches the point as a malformed text.
+TEST(TextUnitsTest, WhatIsNoCharacterIsSentAsReplacementMark) {
+  using Protocol = kalvo_lorim::SerialPortLorimProtocol;
+  EXPECT_EQ(Protocol::Utf16FromText(wxString(L"A\U0001F600")),
+            (std::vector<char16_t>{u'A', 0xD83D, 0xDE00, 0}));
+  for (const wxUint32 bad : {0u, 0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u}) {
+    wxString text = "A";
+    text += wxUniChar(bad);
+    text += "B";
+    EXPECT_EQ(Protocol::Utf16FromText(text), (std::vector<char16_t>{u'A', 0xFFFD, u'B', 0})) << std::hex << bad;
+  }
+}
+
 TEST_F(ParamsTest, AlgorithmsAreReplaced) {
   std::vector<kalvo_lorim::Algorithm> list(3);
   protocol_->ReadAlgorithms(kPoint, list);
