@@ -38,14 +38,6 @@ using pointsim::FaultKind;
 const std::string RunFolder = std::filesystem::path(KALVO_CHECKER_PROGRAM).parent_path().string();
 const wxColour kWhite(255, 255, 255), kBlue(0, 0, 255), kYellow(255, 255, 0), kRed(255, 0, 0);
 
-// One round of the cycle on the wire: the current measure, then each of the
-// simulated point's two algorithms, then the current measure again.
-const std::vector<int> kCycle{15, 35, 34, 35, 36, 39, 40, 41, 15};
-
-bool Contains(const std::vector<int>& haystack, const std::vector<int>& needle) {
-  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
-}
-
 // Threads of this process that carry its own name: the test's, the simulated
 // bus's and the device threads. The toolkit's helpers name theirs.
 std::size_t OwnThreads() {
@@ -122,22 +114,7 @@ class FaultsTest : public guitest::SimulatedLineTest, public ::testing::WithPara
     if (!regularFile_.empty()) unlink(regularFile_.c_str());
   }
 
-  bool InfoShows(MainFrame& window, const wxColour& background, const wxColour& text, int timeoutMs) {
-    return guitest::RunLoopUntil(
-        [&] {
-          wxStaticText* info = window.GetPanelInfo()->GetInfo();
-          return info->GetBackgroundColour() == background && info->GetForegroundColour() == text;
-        },
-        timeoutMs);
-  }
   wxString InfoText(MainFrame& window) { return window.GetPanelInfo()->GetInfo()->GetLabel(); }
-  std::vector<int> RequestIds() const {
-    std::vector<int> ids;
-    for (const pointsim::Request& r : bus.Requests()) {
-      if (r.status == pointsim::RequestStatus::Ok) ids.push_back(r.frame.Id());
-    }
-    return ids;
-  }
 
  private:
   std::string regularFile_;
@@ -218,7 +195,7 @@ TEST_P(FaultsTest, OperatorSeesTheFaultAndTheToolRecoversWithoutARestart) {
   GetParam().end(*this, *frame);
   bus.ClearRequests();
   ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 15000)) << "shows " << InfoText(*frame);
-  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 15000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 15000));
   EXPECT_EQ(frame->RestartCount(), 0u);
   EXPECT_EQ(frame->GetPoints().Size(), 1u);
 }
@@ -266,7 +243,7 @@ TEST_F(RealWatchdogTest, ReplacesAStuckThreadOnceAndTheWindowKeepsWorking) {
   EXPECT_GE(Clock::now() - opened, std::chrono::seconds(39));
   bus.ClearRequests();
   EXPECT_TRUE(InfoShows(*frame, kWhite, kBlue, 15000));
-  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 15000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 15000));
   EXPECT_EQ(frame->RestartCount(), 1u);
   EXPECT_TRUE(frame->HasThread());
   EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));

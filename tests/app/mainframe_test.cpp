@@ -71,39 +71,16 @@ class MainFrameTest : public guitest::SimulatedLineTest {
     std::lock_guard<std::mutex> lock(seenLock_);
     return seen_;
   }
-  bool InfoShows(const wxColour& background, const wxColour& text, int timeoutMs) {
-    return guitest::RunLoopUntil(
-        [&] {
-          wxStaticText* info = frame->GetPanelInfo()->GetInfo();
-          return info->GetBackgroundColour() == background && info->GetForegroundColour() == text;
-        },
-        timeoutMs);
-  }
-  std::vector<int> RequestIds() const {
-    std::vector<int> ids;
-    for (const pointsim::Request& r : bus.Requests()) {
-      if (r.status == pointsim::RequestStatus::Ok) ids.push_back(r.frame.Id());
-    }
-    return ids;
-  }
 
   std::mutex seenLock_;
   std::vector<Seen> seen_;
 };
 
 
-// One round of the cycle on the wire: the current measure, then each of the
-// simulated point's two algorithms (value, time, uncertainty), then again.
-const std::vector<int> kCycle{15, 35, 34, 35, 36, 39, 40, 41, 15};
-
-bool Contains(const std::vector<int>& haystack, const std::vector<int>& needle) {
-  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
-}
-
 TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
-  ASSERT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
+  ASSERT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 10000));
 
   const std::vector<Seen> seen = SeenSoFar();
   ASSERT_GE(seen.size(), 4u);
@@ -127,20 +104,20 @@ TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
 
 TEST_F(MainFrameTest, APointThatFallsSilentTurnsRedOnYellowAndComesBack) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
   sim->AddFault(pointsim::Fault::NoAnswer());
-  ASSERT_TRUE(InfoShows(kYellow, kRed, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kYellow, kRed, 10000));
   EXPECT_EQ(frame->GetPanelInfo()->GetInfo()->GetLabel(), _("No answer"));
 
   sim->ClearFaults();
   bus.ClearRequests();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 15000));
-  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 15000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 10000));
 }
 
 TEST_F(MainFrameTest, ReconnectingServesAFreshPoint) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
   AppSettings.address = Address(1, 2, 3);
   frame->ConnectDevice(App::MakePortConfigurator());
   ASSERT_EQ(frame->GetPoints().Size(), 1u);
@@ -181,7 +158,7 @@ void FillOptions(guitest::ModalScript& script, const char* address, bool address
 
 TEST_F(MainFrameTest, AcceptedOptionsApplyTheResultAndReconnect) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
   guitest::ModalScript script;
   FillOptions(script, "1.2.3", false);
   frame->OnOptions();
@@ -193,12 +170,12 @@ TEST_F(MainFrameTest, AcceptedOptionsApplyTheResultAndReconnect) {
   EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(1, 2, 3));
   EXPECT_TRUE(frame->HasThread());
   bus.ClearRequests();
-  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 10000));
 }
 
 TEST_F(MainFrameTest, RefusedAddressAppliesNoneOfTheThree) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
   guitest::ModalScript script;
   FillOptions(script, "0.0.0", true);
   frame->OnOptions();
@@ -248,7 +225,7 @@ TEST_P(RefusedConfiguration, WindowOpensSaysWrongParameterAndRunsNoThread) {
   AppSettings.baudRate = "9600";
   frame->ConnectDevice(App::MakePortConfigurator());
   EXPECT_TRUE(frame->HasThread());
-  EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  EXPECT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
 }
 
 INSTANTIATE_TEST_SUITE_P(MainFrame, RefusedConfiguration,
@@ -264,8 +241,8 @@ TEST_F(MainFrameTest, WatchdogReplacesAThreadStuckInOneRead) {
   EXPECT_TRUE(frame->HasThread());
   EXPECT_FALSE(frame->GetPoints().At(0)->IsBusy() && frame->RestartCount() > 1);
   bus.ClearRequests();
-  EXPECT_TRUE(InfoShows(kWhite, kBlue, 10000));
-  EXPECT_TRUE(guitest::RunLoopUntil([&] { return Contains(RequestIds(), kCycle); }, 10000));
+  EXPECT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return HeardWholeCycle(); }, 10000));
   EXPECT_EQ(frame->RestartCount(), 1u);
   EXPECT_TRUE(guitest::RunLoopUntil([] { return kalvo_lorim::Thread::AbandonedCount() == 0; }, 5000));
 }
@@ -290,7 +267,7 @@ TEST_F(MainFrameTest, ClosingWhileAReadIsStuckEndsWithinASecond) {
 
 TEST_F(MainFrameTest, ClosingWhileIdleStopsInOrderAndRefreshesNothingMore) {
   Open();
-  ASSERT_TRUE(InfoShows(kWhite, kBlue, 10000));
+  ASSERT_TRUE(InfoShows(*frame, kWhite, kBlue, 10000));
   auto refresh = frame->GetRefresh();
   const std::uint64_t applied = refresh->Applied();
   const auto took = CloseFrame();

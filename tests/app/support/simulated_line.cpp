@@ -1,5 +1,10 @@
 #include "simulated_line.h"
 
+#include <algorithm>
+
+#include <wx/stattext.h>
+
+#include "app/panelinfo.h"
 #include "gui_support.h"
 
 namespace guitest {
@@ -27,6 +32,31 @@ std::vector<pointsim::Bytes> SimulatedLineTest::Writes(int id) const {
     }
   }
   return values;
+}
+
+std::vector<int> SimulatedLineTest::RequestIds() const {
+  std::vector<int> ids;
+  for (const pointsim::Request& r : bus.Requests()) {
+    if (r.status == pointsim::RequestStatus::Ok) ids.push_back(r.frame.Id());
+  }
+  return ids;
+}
+
+bool SimulatedLineTest::HeardWholeCycle() const {
+  // Value, time and uncertainty of each algorithm between two current measures.
+  static const std::vector<int> cycle{15, 35, 34, 35, 36, 39, 40, 41, 15};
+  const std::vector<int> ids = RequestIds();
+  return std::search(ids.begin(), ids.end(), cycle.begin(), cycle.end()) != ids.end();
+}
+
+bool SimulatedLineTest::InfoShows(MainFrame& window, const wxColour& background, const wxColour& text,
+                                  int timeoutMs) {
+  return RunLoopUntil(
+      [&] {
+        wxStaticText* info = window.GetPanelInfo()->GetInfo();
+        return info->GetBackgroundColour() == background && info->GetForegroundColour() == text;
+      },
+      timeoutMs);
 }
 
 }  // namespace guitest

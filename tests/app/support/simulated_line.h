@@ -23,6 +23,15 @@ class SimulatedLineTest : public ::testing::Test {
   // The value bytes of the writes of variable `id` that reached the point,
   // oldest first.
   std::vector<pointsim::Bytes> Writes(int id) const;
+  // The variable ids of the requests that reached the point, oldest first.
+  std::vector<int> RequestIds() const;
+  // Whether the point heard one whole round of the polling cycle: the
+  // current measure, then each of its two algorithms, then the current
+  // measure again.
+  bool HeardWholeCycle() const;
+  // Runs the loop until `window`'s information panel shows these colours;
+  // false after timeoutMs.
+  static bool InfoShows(MainFrame& window, const wxColour& background, const wxColour& text, int timeoutMs);
 
   AppSettingsRecord savedSettings;
   pointsim::Bus bus;
