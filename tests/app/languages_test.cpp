@@ -27,8 +27,7 @@
 #include "app/panelstatus.h"
 #include "app_run.h"
 #include "gui_support.h"
-#include "pointsim.h"
-#include "pty.h"
+#include "simulated_line.h"
 
 namespace {
 
@@ -221,18 +220,7 @@ struct LanguageCase {
 
 void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.name; }
 
-class Languages : public ::testing::TestWithParam<LanguageCase> {
- protected:
-  void SetUp() override {
-    bus.AddPoint(kalvo_lorim::Address(1, 2, 3));
-    ports.Link("COM1", bus.SlavePath());
-    bus.Start();
-  }
-  void TearDown() override { bus.Stop(); }
-
-  pointsim::Bus bus;
-  testsupport::PortFolder ports;
-};
+class Languages : public guitest::SimulatedLineTest, public ::testing::WithParamInterface<LanguageCase> {};
 
 TEST_P(Languages, EveryFixedTextIsTheCatalogsAndNoneIsLeftInEnglish) {
   const LanguageCase& c = GetParam();
