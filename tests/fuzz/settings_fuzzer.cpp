@@ -5,7 +5,8 @@
 // Properties:
 //  - the record read back after the exit is the record that was written,
 //    both unchanged and after every field was changed (a change that the next
-//    start does not see is lost);
+//    start does not see is lost), its texts as the bytes the file holds; an
+//    entry the file pins with '!' keeps its value, as the format wants;
 //  - the written file is never taken for a damaged one;
 //  - every entry of the file outside the program's own keys survives, unless
 //    the file was damaged and replaced as a whole;
