@@ -74,7 +74,7 @@ void SetFontSizesForScreenWidth(int width) {
 gwxApp::gwxApp(const wxString& name, const wxString& localPath, const wxString& vendor)
     : iniName(name), localFile(localPath.empty() ? "./" + name : localPath), vendorName(vendor) {
   locale = new wxLocale();
-  config = OpenSettingsFile(iniName, vendorName, localFile, detachedConfig);
+  config = OpenSettingsFile(iniName, vendorName, localFile, settingsSource);
 }
 
 gwxApp::~gwxApp() {

@@ -59,10 +59,20 @@ class gwxApp : public wxApp {
   // Writes the settings file when the settings were saved during the run;
   // false, with the old file left whole, when it cannot be written.
   bool WriteSettingsFile();
-  // The configuration object of the settings file at `path`; `detached` tells
-  // that the file was damaged and is not read.
+  // How the settings file was handed to the configuration object.
+  struct SettingsSource {
+    // Not bound to the file, which was damaged (the object starts empty) or
+    // could only be read mended (the object holds the mended text); written
+    // out by WriteSettingsFile, in the coding below.
+    bool detached = false;
+    // The file's byte order mark, and whether it was read one character per
+    // byte; a damaged file has neither and is written in UTF-8.
+    std::string mark;
+    bool byBytes = false;
+  };
+  // The configuration object of the settings file at `path`.
   static wxFileConfig* OpenSettingsFile(const wxString& name, const wxString& vendor,
-                                        const wxString& path, bool& detached);
+                                        const wxString& path, SettingsSource& source);
 
   wxString iniName;
   wxFileConfig* config = nullptr;
@@ -71,9 +81,7 @@ class gwxApp : public wxApp {
   wxString vendorName;
   wxLocale* locale = nullptr;
   int languageCode = wxLANGUAGE_DEFAULT;
-  // The file could not be handed to the configuration object as it stands
-  // (damaged): the object starts empty and is written out by WriteSettingsFile.
-  bool detachedConfig = false;
+  SettingsSource settingsSource;
   // SaveLanguage ran: only then does the file get written.
   bool saved = false;
 };

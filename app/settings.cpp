@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
+#include <wx/convauto.h>
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -55,11 +58,11 @@ bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path
   return true;
 }
 
-// wxFileConfig's own reading of an entry line: true when it would make an
-// entry with an empty name, which it asserts on. The name is the text up to
-// the first unquoted '=', ASCII blanks cut off at its end, and a backslash
-// stands for the character after it.
-bool EntryNameEmpty(const wxString& line) {
+// wxFileConfig's own reading of an entry line: the entry's name, or false
+// when the line is no entry. The name is the text up to the first unquoted
+// '=', ASCII blanks cut off at its end, and a backslash stands for the
+// character after it. The reader asserts on an empty name.
+bool EntryName(const wxString& line, wxString& name) {
   std::wstring s = line.ToStdWstring();
   s = s.substr(0, s.find(L'\0'));
   std::size_t i = 0;
@@ -72,19 +75,48 @@ bool EntryNameEmpty(const wxString& line) {
   }
   if (end >= s.size()) return false;  // no '=': the reader skips the line
   while (end > i && s[end - 1] < 127 && std::iswspace(s[end - 1])) --end;
-  // Nothing, or a lone backslash that quotes nothing.
-  return end == i || (end == i + 1 && s[i] == L'\\');
+  name.clear();
+  for (std::size_t k = i; k < end; ++k) {
+    if (s[k] == L'\\' && ++k >= end) break;  // a lone backslash quotes nothing
+    name += wxUniChar(static_cast<wxUint32>(s[k]));
+  }
+  return true;
 }
 
-// The byte order mark that the bytes start with, as the toolkit's decoder
-// tells them apart; empty when there is none.
+// The byte order marks as the toolkit's decoder tells them apart, with the
+// conversion it reads the rest of the file in.
+struct MarkConversion {
+  std::string mark;
+  const wxMBConv* conv;
+};
+
+const std::vector<MarkConversion>& Marks() {
+  static const wxMBConvUTF32LE utf32le;
+  static const wxMBConvUTF32BE utf32be;
+  static const wxMBConvUTF16LE utf16le;
+  static const wxMBConvUTF16BE utf16be;
+  static const std::vector<MarkConversion> marks = {{std::string("\xFF\xFE\0\0", 4), &utf32le},
+                                                    {std::string("\0\0\xFE\xFF", 4), &utf32be},
+                                                    {"\xEF\xBB\xBF", &wxConvUTF8},
+                                                    {"\xFF\xFE", &utf16le},
+                                                    {"\xFE\xFF", &utf16be}};
+  return marks;
+}
+
+// The byte order mark that the bytes start with; empty when there is none.
 std::string ByteOrderMarkOf(const std::string& start) {
-  for (const std::string& mark : {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4),
-                                 std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"),
-                                 std::string("\xFE\xFF")}) {
-    if (start.compare(0, mark.size(), mark) == 0) return mark;
+  for (const MarkConversion& m : Marks()) {
+    if (start.compare(0, m.mark.size(), m.mark) == 0) return m.mark;
   }
   return std::string();
+}
+
+// The conversion a file with this mark (or none) was read in.
+const wxMBConv& ConversionOf(const std::string& mark, bool byBytes) {
+  for (const MarkConversion& m : Marks()) {
+    if (m.mark == mark) return *m.conv;
+  }
+  return byBytes ? static_cast<const wxMBConv&>(wxConvISO8859_1) : wxConvUTF8;
 }
 
 std::string ByteOrderMark(const wxString& path) {
@@ -102,60 +134,160 @@ bool CharactersOnly(const wxString& text) {
   return true;
 }
 
-// The toolkit's ini reader asserts on a group that opens twice and on an
-// entry without a name, reads a huge file in quadratic time, and drops a
+void SayOfLine(const wxString& path, std::size_t line, const wxString& what) {
+  std::fprintf(stderr, "kalvo_checker: the settings file %s, line %zu: %s\n",
+               static_cast<const char*>(path.utf8_str()), line, static_cast<const char*>(what.utf8_str()));
+}
+
+// The toolkit's ini reader asserts on a group that opens again and on an
+// entry without a name. Such a file is read as far as it reads: a group that
+// opens again joins its first opening, its lines put at the end of that
+// opening's, where a key set before keeps only its later line; an entry
+// without a name is dropped. Each step is said on standard error. False
+// when there is nothing to mend.
+bool MendGroupsAndNames(const wxString& text, const wxString& path, wxString& mended) {
+  // The toolkit's lines, each cut at a NUL, where its parser stops.
+  std::vector<wxString> lines;
+  for (std::size_t from = 0; from < text.length();) {
+    std::size_t to = text.find_first_of("\r\n", from);
+    if (to == wxString::npos) to = text.length();
+    wxString line = text.substr(from, to - from);
+    line = line.substr(0, line.find(wxUniChar(0)));
+    lines.push_back(line);
+    from = to + (text.compare(to, 2, "\r\n") == 0 ? 2 : 1);
+  }
+
+  struct Opening {
+    std::size_t header;  // npos: the lines before the first group
+    std::vector<std::size_t> lines;
+    // Lower-case entry name -> the lines that set it.
+    std::map<wxString, std::vector<std::size_t>> keys;
+  };
+  std::vector<Opening> openings(1, Opening{wxString::npos, {}, {}});
+  std::map<wxString, std::size_t> firstOpening;  // by lower-case group path
+  std::vector<bool> dropped(lines.size(), false);
+  std::size_t current = 0;
+  bool again = false;           // `current` opened again
+  std::set<wxString> setAgain;  // keys the current opening set so far
+  bool changed = false;
+
+  wxStringInputStream none(wxString{});
+  wxFileConfig scratch(none);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    wxString group, name;
+    if (GroupHeaderPath(lines[i], scratch, group)) {
+      again = false;
+      // The root group may open any number of times; other group names
+      // match whatever their case.
+      const auto first = group.empty() || group == "/" ? firstOpening.end() : firstOpening.find(group.Lower());
+      if (first != firstOpening.end()) {
+        current = first->second;
+        again = true;
+        setAgain.clear();
+        dropped[i] = changed = true;
+        SayOfLine(path, i + 1,
+                  wxString::Format("the group [%s] opens again; its entries join the group of line %zu",
+                                   group.Mid(1), openings[current].header + 1));
+        continue;
+      }
+      current = openings.size();
+      openings.push_back(Opening{i, {}, {}});
+      if (!group.empty() && group != "/") firstOpening[group.Lower()] = current;
+      continue;
+    }
+    Opening& opening = openings[current];
+    if (EntryName(lines[i], name)) {
+      if (name.empty()) {
+        dropped[i] = changed = true;
+        SayOfLine(path, i + 1, "an entry without a name is skipped");
+        continue;
+      }
+      // The reader takes a leading '!' for a mark, not for part of the name.
+      const wxString key = (name[0] == '!' ? name.Mid(1) : name).Lower();
+      std::vector<std::size_t>& before = opening.keys[key];
+      if (again && setAgain.insert(key).second) {
+        for (std::size_t earlier : before) {
+          dropped[earlier] = true;
+          SayOfLine(path, earlier + 1,
+                    wxString::Format("the entry %s is set again at line %zu; the later value is used", name, i + 1));
+        }
+        before.clear();
+      }
+      before.push_back(i);
+    }
+    opening.lines.push_back(i);
+  }
+  if (!changed) return false;
+
+  mended.clear();
+  for (const Opening& opening : openings) {
+    if (opening.header != wxString::npos) mended << lines[opening.header] << '\n';
+    for (std::size_t i : opening.lines) {
+      if (!dropped[i]) mended << lines[i] << '\n';
+    }
+  }
+  return true;
+}
+
+// What the settings file gives the configuration object.
+struct SettingsText {
+  // False: damaged or unreadable, not read at all.
+  bool readable = true;
+  // A file without byte order mark that is read one character per byte, as
+  // the toolkit reads one that is not UTF-8.
+  bool byBytes = false;
+  std::string mark;
+  // The text to read instead of the file, which the toolkit cannot read as
+  // it stands.
+  bool mended = false;
+  wxString text;
+};
+
+// The toolkit's ini reader reads a huge file in quadratic time, and drops a
 // file it cannot open or decode without a word, then reports its flush as
-// done; such a file is not given to it.
-// `byBytes` tells a file without byte order mark that is read one character
-// per byte, as the toolkit reads one that is not UTF-8.
-bool SettingsTextReadable(const wxString& path, bool& byBytes) {
-  byBytes = false;
-  if (!wxFileName::FileExists(path)) return true;
+// done; such a file is not given to it. Nor is one it would assert on.
+SettingsText ReadSettingsText(const wxString& path) {
+  SettingsText result;
+  if (!wxFileName::FileExists(path)) return result;
+  SettingsText damaged;
+  damaged.readable = false;
   wxFile file;
-  if (!file.Open(path)) return false;
+  if (!file.Open(path)) return damaged;
   const wxFileOffset size = file.Length();
-  if (size < 0 || static_cast<std::size_t>(size) > gwxApp::MaxSettingsFileSize) return false;
+  if (size < 0 || static_cast<std::size_t>(size) > gwxApp::MaxSettingsFileSize) return damaged;
   std::string bytes(static_cast<std::size_t>(size), '\0');
   if (size > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-    return false;
+    return damaged;
   }
+  result.mark = ByteOrderMarkOf(bytes);
   wxString text(bytes.data(), wxConvAuto(), bytes.size());
-  if (!bytes.empty() && text.empty()) return false;
-  // The toolkit's UTF-8 reading lets surrogate codes through, which it
-  // asserts on when it writes them back: such a file is not UTF-8. Read one
+  if (!bytes.empty() && text.empty()) return damaged;
+  // Not UTF-8, or UTF-8 holding surrogate codes, which the toolkit's UTF-8
+  // reading lets through and asserts on when it writes them back: read one
   // character per byte, it is written back byte for byte.
-  if (!CharactersOnly(text) && ByteOrderMarkOf(bytes).empty()) {
-    byBytes = true;
+  if (result.mark.empty() && !bytes.empty() &&
+      (wxString(bytes.data(), wxConvUTF8, bytes.size()).empty() || !CharactersOnly(text))) {
+    result.byBytes = true;
     text = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
   }
   // A UTF-32 file can hold numbers that are no characters, and so can a
   // marked UTF-8 file.
-  if (!CharactersOnly(text)) return false;
-
-  wxStringInputStream none(wxString{});
-  wxFileConfig scratch(none);
-  std::set<wxString> seen;  // the root group may open any number of times
-  std::size_t from = 0;
-  while (from <= text.length()) {
-    std::size_t to = text.find_first_of("\r\n", from);
-    if (to == wxString::npos) to = text.length();
-    const wxString line = text.substr(from, to - from);
-    wxString group;
-    // Group names match whatever their case.
-    if (GroupHeaderPath(line, scratch, group) && !group.empty() && group != "/" &&
-        !seen.insert(group.Lower()).second) {
-      return false;
-    }
-    if (EntryNameEmpty(line)) return false;
-    from = to + 1;
-  }
-  return true;
+  if (!CharactersOnly(text)) return damaged;
+  result.mended = MendGroupsAndNames(text, path, result.text);
+  return result;
 }
 
 // The file's identity: the toolkit's flush replaces the file when it writes.
 ino_t FileIdentity(const wxString& path) {
   struct stat st;
   return ::stat(path.fn_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Through a temporary file, as the toolkit's own flush does: a failed write
+// leaves the old file whole.
+bool ReplaceFile(const wxString& path, const std::string& bytes) {
+  wxTempFileOutputStream out(path);
+  return out.IsOk() && out.WriteAll(bytes.data(), bytes.size()) && out.Commit();
 }
 
 // The toolkit's flush writes a file back in its encoding but without the
@@ -170,9 +302,21 @@ bool RestoreByteOrderMark(const wxString& path, const std::string& mark) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
   if (size > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size())) return false;
   file.Close();
-  wxTempFileOutputStream out(path);
-  bytes.insert(0, mark);
-  return out.IsOk() && out.WriteAll(bytes.data(), bytes.size()) && out.Commit();
+  return ReplaceFile(path, mark + bytes);
+}
+
+// A configuration not bound to its file, written in the file's coding with
+// its byte order mark. The toolkit's Save cuts each line at its first zero
+// byte, of which UTF-16 and UTF-32 are full: it writes UTF-8 here.
+bool SaveInCoding(wxFileConfig& config, const wxString& path, const std::string& mark, const wxMBConv& conv) {
+  wxString text;
+  wxStringOutputStream utf8(&text, wxConvUTF8);
+  if (!config.Save(utf8, wxConvUTF8)) return false;
+  const wxCharBuffer coded = text.mb_str(conv);
+  // A character the coding has no bytes for: written as the toolkit's flush
+  // would, not at all.
+  if (!text.empty() && coded.length() == 0) return false;
+  return ReplaceFile(path, mark + std::string(coded.data(), coded.length()));
 }
 
 // A whole number as the settings file stores it: blanks around it allowed,
@@ -186,22 +330,27 @@ bool ReadWholeNumber(const wxString& text, long& value) {
 }  // namespace
 
 wxFileConfig* gwxApp::OpenSettingsFile(const wxString& name, const wxString& vendor,
-                                       const wxString& path, bool& detached) {
+                                       const wxString& path, SettingsSource& source) {
   wxLogNull quiet;  // a bad line takes its default, without a box
   wxFileConfig* result;
-  bool byBytes = false;
-  detached = !SettingsTextReadable(path, byBytes);
-  if (detached) {
-    std::fprintf(stderr,
-                 "kalvo_checker: the settings file %s is damaged or unreadable; "
-                 "every setting takes its default\n",
-                 static_cast<const char*>(path.utf8_str()));
-    wxStringInputStream none(wxString{});
-    result = new wxFileConfig(none);
+  const SettingsText file = ReadSettingsText(path);
+  source = SettingsSource();
+  if (!file.readable || file.mended) {
+    if (!file.readable) {
+      std::fprintf(stderr,
+                   "kalvo_checker: the settings file %s is damaged or unreadable; "
+                   "every setting takes its default\n",
+                   static_cast<const char*>(path.utf8_str()));
+    }
+    source.detached = true;
+    source.mark = file.mark;
+    source.byBytes = file.byBytes;
+    wxStringInputStream text(file.text);  // empty for a damaged file
+    result = new wxFileConfig(text, wxConvUTF8);
   } else {
     const wxConvAuto automatic;
     result = new wxFileConfig(name, vendor, path, wxString(), wxCONFIG_USE_RELATIVE_PATH,
-                              byBytes ? wxConvISO8859_1 : static_cast<const wxMBConv&>(automatic));
+                              file.byBytes ? wxConvISO8859_1 : static_cast<const wxMBConv&>(automatic));
   }
   // Values come back exactly as written: a port name is no template.
   result->SetExpandEnvVars(false);
@@ -216,13 +365,12 @@ bool gwxApp::WriteSettingsFile() {
     return true;
   }
   bool ok;
-  if (detachedConfig && wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) {
+  if (settingsSource.detached && wxFileExists(localFile) && !wxFile::Access(localFile, wxFile::read)) {
     // A file that could not even be read is not overwritten.
     ok = false;
-  } else if (detachedConfig) {
-    // Through a temporary file, as the toolkit's own flush does.
-    wxTempFileOutputStream out(localFile);
-    ok = out.IsOk() && config->Save(out, wxConvUTF8) && out.Commit();
+  } else if (settingsSource.detached) {
+    ok = SaveInCoding(*config, localFile, settingsSource.mark,
+                      ConversionOf(settingsSource.mark, settingsSource.byBytes));
   } else {
     const std::string mark = ByteOrderMark(localFile);
     const ino_t before = mark.empty() ? 0 : FileIdentity(localFile);

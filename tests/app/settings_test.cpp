@@ -17,6 +17,7 @@
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/intl.h>
+#include <wx/arrstr.h>
 #include <wx/sstream.h>
 
 #include "app/app.h"
@@ -199,15 +200,65 @@ std::vector<ReadCase> ReadCases() {
     c.serialPort = "COM5";
     add(c);
   }
-  // A group that opens twice is a damaged file: none of it is read.
-  add(Row("duplicated group", std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n")));
-  add(Row("duplicated group under another spelling",
-       std::string("[communication]\nserial_port=COM2\n[ /communication/ ]x\n[/communication]\n")));
-  add(Row("duplicated group in other letter case",
-       std::string("[communication]\nserial_port=COM2\n[Communication]\nserial_port=COM3\n")));
-  // The toolkit's reader asserts on an entry without a name: the file is damaged.
-  add(Row("entry without a name", std::string("[communication]\nserial_port=COM2\n=1\n")));
-  add(Row("entry named by a lone backslash", std::string("[communication]\nserial_port=COM2\n \\ \t= 1\n")));
+  // A group that opens again joins its first opening; a key set in both
+  // takes the later value.
+  {
+    ReadCase c = Row("duplicated group", std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n"));
+    c.serialPort = "COM3";
+    add(c);
+    c.name = "duplicated group in other letter case";
+    c.ini = "[communication]\nserial_port=COM2\n[Communication]\nserial_port=COM3\n";
+    add(c);
+    c.name = "group opening three times";
+    c.ini = "[communication]\nserial_port=COM1\n[baudrate]\nbaud_rate=19200\n[communication]\nserial_port=COM2\n"
+            "[communication]\nserial_port=COM3\n";
+    c.baudRate = "19200";
+    add(c);
+  }
+  {
+    ReadCase c = Row("duplicated group under another spelling",
+                     std::string("[communication]\nserial_port=COM2\n[ /communication/ ]x\n[/communication]\n"));
+    c.serialPort = "COM2";
+    add(c);
+  }
+  {
+    // A tool appended a second group: the station stays in its mode.
+    ReadCase c = Row("work in system in the first of two groups",
+                     std::string("[communication]\nwork_in_system=1\nserial_port=COM2\naddress=1.2.3\n"
+                                 "[baudrate]\nbaud_rate=19200\n"
+                                 "[communication]\nserial_port=COM3\nwait_receiver_timeout=90\n"));
+    c.workInSystem = true;
+    c.mapMessage = true;
+    c.serialPort = "COM3";
+    c.address = Address(1, 2, 3);
+    c.baudRate = "19200";
+    c.waitReceiverTimeout = 90;
+    add(c);
+  }
+  {
+    // Near the size limit, every group opening again: read at once.
+    std::string groups;
+    for (int i = 0; groups.size() < gwxApp::MaxSettingsFileSize - 100; ++i) {
+      groups += "[communication]\nserial_port=COM" + std::to_string(i % 9 + 1) + "\n[other]\nkey_" +
+                std::to_string(i) + "=1\n";
+    }
+    ReadCase c = Row("groups opening again all through a large file", groups + "[communication]\nserial_port=COM9\n");
+    c.serialPort = "COM9";
+    add(c);
+  }
+  // An entry without a name is skipped; the rest of the file is read.
+  {
+    ReadCase c = Row("entry without a name", std::string("[communication]\nserial_port=COM2\n=1\nwait_receiver_timeout=90\n"));
+    c.serialPort = "COM2";
+    c.waitReceiverTimeout = 90;
+    add(c);
+    c.name = "entry named by a lone backslash";
+    c.ini = "[communication]\nserial_port=COM2\n \\ \t= 1\nwait_receiver_timeout=90\n";
+    add(c);
+    c.name = "entry without a name in a duplicated group";
+    c.ini = "[communication]\nserial_port=COM2\n[communication]\n=COM3\nwait_receiver_timeout=90\n";
+    add(c);
+  }
   {
     ReadCase c = Row("UTF-32 file", Utf32WithMark(U"[communication]\nserial_port=COM2\n"));
     c.serialPort = "COM2";
@@ -340,7 +391,8 @@ void RunChangingPort(const wxString& port, wxString* read = nullptr) {
 }
 
 TEST(SettingsWriter, DamagedFileIsReplacedAtNormalExit) {
-  SettingsFolder folder(std::string("[communication]\nserial_port=COM2\n[communication]\nserial_port=COM3\n"));
+  SettingsFolder folder(Utf32WithMark(U"[communication]\naddress=1.2.3\nserial_port=COM2" +
+                                      std::u32string(1, 0x5B626175) + U"\n"));
   ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM6"));
   const std::map<wxString, wxString> keys = WrittenKeys(folder.Ini());
   EXPECT_EQ(keys.size(), 9u) << folder.Ini();
@@ -406,6 +458,116 @@ TEST(SettingsWriter, Utf8FileKeepsItsByteOrderMark) {
   const std::string text = folder.Ini();
   EXPECT_EQ(text.substr(0, 13), "\xEF\xBB\xBF\xEF\xBB\xBFnote=1\n") << text;
   EXPECT_EQ(WrittenKeys(text.substr(3)).at("/communication/serial_port"), "COM5") << text;
+}
+
+// How many lines of the text are this group's header, whatever their case.
+int HeaderCount(const wxString& text, const wxString& header) {
+  int n = 0;
+  for (const wxString& line : wxSplit(text, '\n', '\0')) n += line.Lower() == header.Lower();
+  return n;
+}
+
+TEST(SettingsReader, SaysOnStandardErrorWhatItJoinedAndSkipped) {
+  SettingsFolder folder(std::string("[communication]\nserial_port=COM2\n=1\n[baudrate]\nbaud_rate=19200\n"
+                                    "[Communication]\nserial_port=COM3\n"));
+  ::testing::internal::CaptureStderr();
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+  }
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err,
+            "kalvo_checker: the settings file ./kalvo_checker.ini, line 3: an entry without a name is skipped\n"
+            "kalvo_checker: the settings file ./kalvo_checker.ini, line 6: the group [Communication] opens again; "
+            "its entries join the group of line 1\n"
+            "kalvo_checker: the settings file ./kalvo_checker.ini, line 2: the entry serial_port is set again at "
+            "line 7; the later value is used\n");
+}
+
+// At a normal exit the joined file is written as it was read: the next start
+// reads the same record, without a word, and the other entries stay.
+TEST(SettingsWriter, JoinedFileIsWrittenBackWithEachGroupOnce) {
+  SettingsFolder folder(std::string("; station 7\n[communication]\nserial_port=COM2\naddress=1.2.3\n"
+                                    "[other]\nkept=old\nnote=1\n[communication]\nserial_port=COM3\n=1\n"
+                                    "[Other]\nkept=new\n; appended by the tool\n"));
+  {
+    AppUnderTest app;
+    ASSERT_TRUE(app->InitLanguage());
+    EXPECT_EQ(AppSettings.serialPort, "COM3");
+    EXPECT_EQ(app->OnExit(), 0);
+  }
+  const wxString text = wxString::FromUTF8(folder.Ini());
+  EXPECT_EQ(HeaderCount(text, "[communication]"), 1) << text;
+  EXPECT_EQ(HeaderCount(text, "[other]"), 1) << text;
+  EXPECT_EQ(text.find("\n="), wxString::npos) << text;
+  for (const char* comment : {"; station 7\n", "; appended by the tool\n"}) {
+    EXPECT_NE(text.find(comment), wxString::npos) << text;
+  }
+  {
+    // The toolkit's reader, which asserts on a group that opens twice.
+    wxStringInputStream in(text);
+    wxFileConfig file(in);
+    EXPECT_EQ(file.Read("/other/kept", wxString()), "new");
+    EXPECT_EQ(file.Read("/other/note", wxString()), "1");
+    EXPECT_EQ(file.Read("/communication/serial_port", wxString()), "COM3");
+    EXPECT_EQ(file.Read("/communication/address", wxString()), "1.2.3");
+  }
+
+  ::testing::internal::CaptureStderr();
+  AppUnderTest again;
+  ASSERT_TRUE(again->InitLanguage());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(AppSettings.serialPort, "COM3");
+  EXPECT_EQ(AppSettings.address, Address(1, 2, 3));
+}
+
+struct CodingCase {
+  const char* name;
+  std::string mark;
+  const wxMBConv& conv;
+  wxString note;  // a text of another program's entry
+};
+
+// A joined file is written back in the coding it was read in.
+TEST(SettingsWriter, JoinedFileKeepsItsCoding) {
+  const wxString hello = wxString::FromUTF8("Привет");
+  const wxMBConvUTF16LE utf16le;
+  const wxMBConvUTF16BE utf16be;
+  const wxMBConvUTF32LE utf32le;
+  const wxMBConvUTF32BE utf32be;
+  const CodingCase cases[] = {
+      {"UTF-16 little-endian", "\xFF\xFE", utf16le, hello},
+      {"UTF-16 big-endian", "\xFE\xFF", utf16be, hello},
+      {"UTF-32 little-endian", "\xFF\xFE\0\0"s, utf32le, hello},
+      {"UTF-32 big-endian", "\0\0\xFE\xFF"s, utf32be, hello},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF", wxConvUTF8, hello},
+      {"plain UTF-8", "", wxConvUTF8, hello},
+      // Bytes that are no UTF-8 are read one character per byte.
+      {"not UTF-8", "", wxConvISO8859_1, wxString::FromUTF8("caf\xC3\xA9")},
+      {"UTF-8 form of a surrogate code", "", wxConvISO8859_1, wxString(L"\u00ED\u00BB\u00BF")},
+  };
+  for (const CodingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto encode = [&c](const wxString& text) {
+      const wxCharBuffer b = text.mb_str(c.conv);
+      return std::string(b.data(), b.length());
+    };
+    SettingsFolder folder(c.mark + encode("[communication]\nserial_port=COM2\n[other]\nnote=" + c.note +
+                                          "\n[communication]\nserial_port=COM3\n"));
+    wxString port;
+    ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM5", &port));
+    EXPECT_EQ(port, "COM3");
+    const std::string written = folder.Ini();
+    ASSERT_EQ(written.compare(0, c.mark.size(), c.mark), 0);
+    const wxString text(written.data() + c.mark.size(), c.conv, written.size() - c.mark.size());
+    EXPECT_TRUE(text.StartsWith("[communication]\n")) << text;
+    EXPECT_EQ(HeaderCount(text, "[communication]"), 1) << text;
+    EXPECT_NE(written.find(encode("note=" + c.note + "\n")), std::string::npos) << text;
+
+    AppUnderTest again;
+    ASSERT_TRUE(again->InitLanguage());
+    EXPECT_EQ(AppSettings.serialPort, "COM5");
+  }
 }
 
 TEST(SettingsWriter, WithoutShutdownNothingIsWritten) {

@@ -44,7 +44,7 @@ class FuzzApp : public App {
     argc = 1;
     argv.Init(1, const_cast<char**>(args));
   }
-  bool Detached() const { return detachedConfig; }
+  bool Detached() const { return settingsSource.detached; }
   wxFileConfig& Config() { return *config; }
 };
 
