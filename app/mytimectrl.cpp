@@ -26,6 +26,18 @@ int ReadNumber(const wxString& text) {
   return static_cast<int>(n);
 }
 
+// The digit a key types as it is pressed now, or 0 for any other character.
+// A key-down event carries the code of the unshifted key ("7" also for "&"
+// with Shift); GTK's own code of the key (an X key symbol) tells what it
+// types in its present shift state, the keypad's digits with Num Lock on too.
+int TypedDigit(const wxKeyEvent& event) {
+  constexpr wxUint32 KeypadZero = 0xffb0;
+  const wxUint32 symbol = event.GetRawKeyCode();
+  if (symbol >= '0' && symbol <= '9') return static_cast<int>(symbol);
+  if (symbol >= KeypadZero && symbol <= KeypadZero + 9) return static_cast<int>('0' + (symbol - KeypadZero));
+  return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -39,6 +51,7 @@ MyTimeChangeEvent::MyTimeChangeEvent(const MyTimeChangeEvent& other)
 // ---------------------------------------------------------------------------
 
 wxBEGIN_EVENT_TABLE(MyTextCtrl, wxTextCtrl)
+  EVT_KEY_DOWN(MyTextCtrl::OnKeyDown)
   EVT_CHAR(MyTextCtrl::OnChar)
 wxEND_EVENT_TABLE()
 
@@ -113,12 +126,28 @@ void MyTextCtrl::SpinField(int direction) {
   SelectField();
 }
 
+// A GTK entry puts a typed character into its text, over the selection,
+// before the character event reaches us: a key that types a character is
+// taken here, while it is still down, and never reaches the entry. Keys that
+// type nothing (arrows, Tab, Backspace) still arrive as character events.
+void MyTextCtrl::OnKeyDown(wxKeyEvent& event) {
+  const wxChar typed = event.GetUnicodeKey();
+  if (typed == WXK_NONE || typed < WXK_SPACE || typed == WXK_DELETE || event.HasModifiers()) {
+    event.Skip();
+    return;
+  }
+  HandleKey(TypedDigit(event), event.ShiftDown());
+}
+
 void MyTextCtrl::OnChar(wxKeyEvent& event) {
+  if (HandleKey(event.GetKeyCode(), event.ShiftDown())) event.Skip();
+}
+
+bool MyTextCtrl::HandleKey(int key, bool shift) {
   UpdateCaret();
   SelectField();
   ReadField();
 
-  const int key = event.GetKeyCode();
   if (key >= '0' && key <= '9' && caret_ < 8) {
     const wxString shifted = field_ + wxUniChar(key);
     const int n = ReadNumber(shifted.Right(2));
@@ -129,6 +158,7 @@ void MyTextCtrl::OnChar(wxKeyEvent& event) {
     ApplyField();
   }
 
+  bool handOn = false;
   switch (key) {
     case WXK_UP:
       StepField(1);
@@ -146,19 +176,18 @@ void MyTextCtrl::OnChar(wxKeyEvent& event) {
       ApplyField();
       caret_ = std::min(caret_ + 3, LastPosition);
       break;
-    case WXK_TAB: {
+    case WXK_TAB:
       ApplyField();
-      const bool back = event.ShiftDown();
-      caret_ += back ? -3 : 3;
+      caret_ += shift ? -3 : 3;
       // Beyond the fields: the toolkit's own Tab handling moves the focus.
-      if (caret_ < 0 || caret_ > LastPosition) event.Skip();
+      handOn = caret_ < 0 || caret_ > LastPosition;
       break;
-    }
     default:
       break;  // consumed: the text only ever changes by whole fields
   }
 
   SelectField();
+  return handOn;
 }
 
 // ---------------------------------------------------------------------------

@@ -39,6 +39,7 @@ class MyTextCtrl : public wxTextCtrl {
   MyTextCtrl() = default;
   MyTextCtrl(MyTimeCtrl* owner, const wxString& value);
 
+  void OnKeyDown(wxKeyEvent& event);
   void OnChar(wxKeyEvent& event);
   // 1 up, 2 down.
   void SpinField(int direction);
@@ -50,6 +51,9 @@ class MyTextCtrl : public wxTextCtrl {
   void StepField(int direction);
   void ApplyField();
   void WrapValue(int& value) const;
+  // One key of the field logic; true when the key is handed on to the
+  // toolkit (a Tab that leaves the control).
+  bool HandleKey(int key, bool shift);
 
   MyTimeCtrl* owner_ = nullptr;
   wxString field_;

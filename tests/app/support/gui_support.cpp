@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -58,6 +59,32 @@ ShownDialog Describe(wxDialog* dialog) {
   }
   return d;
 }
+
+namespace {
+std::set<wxDialog*> letThrough;
+}  // namespace
+
+ModalScript::Answer ShowAndDrive(std::function<void(wxDialog*)> drive) {
+  return [drive](wxDialog* dialog) {
+    letThrough.insert(dialog);
+    dialog->CallAfter([dialog, drive] {
+      drive(dialog);
+      if (dialog->IsModal()) {
+        // A drive that stopped half-way (a failed assertion) must not leave
+        // the test waiting on the dialog.
+        dialog->EndModal(wxID_CANCEL);
+      } else if (wxEventLoopBase* modal = wxEventLoopBase::GetActive()) {
+        // Ended from inside a loop of the drive's own (waiting for a click
+        // to be handled): GTK's nested loops then leave the modal loop
+        // running; it is told again.
+        modal->ScheduleExit(dialog->GetReturnCode());
+      }
+    });
+    return static_cast<int>(wxID_NONE);
+  };
+}
+
+bool TakeLetThrough(wxDialog* dialog) { return letThrough.erase(dialog) > 0; }
 
 ModalScript::ModalScript() { Register(); }
 

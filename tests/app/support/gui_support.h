@@ -59,6 +59,12 @@ class ModalScript : public wxModalDialogHook {
 
 ShownDialog Describe(wxDialog* dialog);
 
+// An answer of a ModalScript that lets the dialog really show; `drive` then
+// runs inside its modal loop (to type into it and end it).
+ModalScript::Answer ShowAndDrive(std::function<void(wxDialog*)> drive);
+// Whether the script let this dialog show; asked by the test main's last hook.
+bool TakeLetThrough(wxDialog* dialog);
+
 // A fresh temporary folder made the working directory for the life of the
 // object; the old working directory comes back and the folder is removed.
 class ScratchDir {

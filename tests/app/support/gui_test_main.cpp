@@ -5,8 +5,14 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <dlfcn.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -37,6 +43,7 @@ void FailOnAssert(const wxString& file, int line, const wxString& func, const wx
 class RefuseUnexpected : public wxModalDialogHook {
  protected:
   int Enter(wxDialog* dialog) override {
+    if (guitest::TakeLetThrough(dialog)) return wxID_NONE;
     const guitest::ShownDialog d = guitest::Describe(dialog);
     ADD_FAILURE() << "unexpected modal dialog \"" << d.title << "\": " << d.message;
     return wxID_CANCEL;
@@ -44,12 +51,59 @@ class RefuseUnexpected : public wxModalDialogHook {
   void Exit(wxDialog*) override {}
 };
 
+// Tests that press real keys get an X server of their own, so that no window
+// of another test program can take the keyboard from them. The server ends
+// with this process, also when the process is killed.
+pid_t StartPrivateDisplay() {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    close(fds[0]);
+    if (FILE* quiet = std::fopen("/dev/null", "w")) {
+      dup2(fileno(quiet), 1);
+      dup2(fileno(quiet), 2);
+    }
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  // The server writes its display number once it accepts connections.
+  std::string number;
+  pollfd wait{fds[0], POLLIN, 0};
+  char c = 0;
+  while (pid > 0 && poll(&wait, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (pid < 0 || number.empty()) {
+    std::fprintf(stderr, "Xvfb did not start\n");
+    if (pid > 0) kill(pid, SIGTERM);
+    return -1;
+  }
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  return pid;
+}
+
+void StopPrivateDisplay(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing the tests (at build time) needs no display.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  pid_t privateDisplay = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--private-display") != 0) continue;
+    privateDisplay = StartPrivateDisplay();
+    if (privateDisplay < 0) return 1;
+  }
   if (!std::getenv("DISPLAY")) {
     std::fprintf(stderr, "no display: run the window tests under xvfb-run -a\n");
     return 1;
@@ -102,5 +156,6 @@ int main(int argc, char** argv) {
 
   wxTheApp->OnExit();
   wxEntryCleanup();
+  StopPrivateDisplay(privateDisplay);
   return rc;
 }

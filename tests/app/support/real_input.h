@@ -1,0 +1,62 @@
+#pragma once
+// Real key presses and mouse clicks, sent through the X server's XTEST
+// extension, so that they pass through GTK as an operator's do (a native
+// entry edits its text before the toolkit's character event, for one).
+// Each gesture is waited for, with a time limit, until the toolkit has
+// handled the release that ends it.
+
+#include <string>
+#include <vector>
+
+#include <wx/event.h>
+#include <wx/eventfilter.h>
+#include <wx/gdicmn.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+#include <wx/window.h>
+
+namespace guitest {
+
+// One key: a key code (a character or WXK_*) and modifiers (wxMOD_*).
+struct Stroke {
+  int code;
+  int modifiers = wxMOD_NONE;
+};
+std::string Describe(const Stroke& stroke);
+
+// Where a click into a one-line text field puts the caret before the
+// character at `position` (client coordinates).
+wxPoint CharacterPoint(wxTextCtrl* field, long position);
+
+class RealInput : public wxEventFilter {
+ public:
+  RealInput();
+  ~RealInput() override;
+  RealInput(const RealInput&) = delete;
+  RealInput& operator=(const RealInput&) = delete;
+
+  // The window's top-level window is raised and takes the X input focus,
+  // the pointer rests over `window`, and `window` takes the toolkit's focus.
+  bool Focus(wxWindow* window);
+  // Presses and releases each key in turn; false when the toolkit did not
+  // see a release within the time limit.
+  bool Type(const std::vector<Stroke>& strokes);
+  // A left click at `at`, in client coordinates of `window`.
+  bool Click(wxWindow* window, const wxPoint& at);
+  bool ClickCentre(wxWindow* window);
+
+  int FilterEvent(wxEvent& event) override;
+
+ private:
+  bool WaitForReleases(int keys, int buttons);
+
+  wxUIActionSimulator sim_;
+  // The last click: a second one soon after at the same place would be a
+  // double click, which selects a word.
+  wxPoint lastClick_ = wxDefaultPosition;
+  wxLongLong lastClickMs_ = 0;
+  int keyReleases_ = 0;
+  int buttonReleases_ = 0;
+};
+
+}  // namespace guitest
