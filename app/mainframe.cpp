@@ -83,6 +83,9 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::Connect() {
+  // The old thread goes before the new configuration is even built: one that
+  // is refused must not leave the old point polled behind its message.
+  StopThread();
   try {
     ConnectDevice(App::MakePortConfigurator());
   } catch (const SerialPortLorimProtocol::ConfiguratorException& e) {
@@ -106,28 +109,31 @@ void MainFrame::ConnectDevice(SerialPortLorimProtocol::Configurator configurator
 }
 
 void MainFrame::StopThread() {
-  if (!thread) return;
-  // A thread inside one read that does not move on for half a second is
-  // given up rather than waited for; any other is stopped in order.
-  const std::uint32_t t0 = thread->GetReadStartTick();
-  bool stuck = false;
-  for (int i = 0; i < StuckChecks; ++i) {
-    if (thread->IsReading() && thread->GetReadStartTick() == t0) {
-      stuck = true;
-      wxMilliSleep(StuckCheckMs);
+  if (thread) {
+    // A thread inside one read that does not move on for half a second is
+    // given up rather than waited for; any other is stopped in order.
+    const std::uint32_t t0 = thread->GetReadStartTick();
+    bool stuck = false;
+    for (int i = 0; i < StuckChecks; ++i) {
+      if (thread->IsReading() && thread->GetReadStartTick() == t0) {
+        stuck = true;
+        wxMilliSleep(StuckCheckMs);
+      } else {
+        stuck = false;
+        break;
+      }
+    }
+    if (stuck) {
+      thread->Abandon();
+      thread = nullptr;
+      points.ReleaseBusy();
     } else {
-      stuck = false;
-      break;
+      thread->Stop();
+      thread = nullptr;
     }
   }
-  if (stuck) {
-    thread->Abandon();
-    thread = nullptr;
-    points.ReleaseBusy();
-  } else {
-    thread->Stop();
-    thread = nullptr;
-  }
+  // What the old thread still queued is not shown over what comes next.
+  refresh->DropPending();
 }
 
 bool MainFrame::IsThreadStalled() const {
@@ -162,7 +168,13 @@ void MainFrame::RefreshPanels(const kalvo_lorim::Point& point) {
   }
 }
 
-void MainFrame::ShowConnectFailure(const wxString& text) { panelInfo->ShowFailure(text); }
+void MainFrame::ShowConnectFailure(const wxString& text) {
+  // Nothing polls: no panel offers a command that no thread would carry out.
+  const AdjustPoint unserved(AppSettings.address);
+  PanelGeneric* panels[] = {panelAlgorithms, panelParamsBlock, panelStatus};
+  for (PanelGeneric* panel : panels) panel->ClearPanel(unserved);
+  panelInfo->ShowFailure(text);
+}
 
 void MainFrame::OnOptions() {
   DlgOptions* dialog = AppSettings.workInSystem ? static_cast<DlgOptions*>(new DlgOptionsInSystem(this))

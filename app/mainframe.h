@@ -75,6 +75,7 @@ class MainFrame : public wxFrame, public kalvo_lorim::EventCmdTarget {
   // Connects with the settings; a refused configuration leaves no thread
   // and says so in the information panel.
   void Connect();
+  // Stops or gives up the device thread, and drops the refreshes it left.
   void StopThread();
   void OnHelp(wxCommandEvent& event);
   void OnWatchdog(wxTimerEvent& event);

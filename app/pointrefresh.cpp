@@ -27,13 +27,16 @@ void PointRefresh::Post(const Point& point) {
   }
   auto copy = std::make_shared<const PointSnapshot>(point);
   const auto posted = std::chrono::steady_clock::now();
+  const std::uint64_t generation = generation_.load();
   std::weak_ptr<PointRefresh> self = shared_from_this();
-  gui_->CallAfter([self, copy, posted] {
-    if (auto refresh = self.lock()) refresh->Run(*copy, posted);
+  gui_->CallAfter([self, copy, posted, generation] {
+    if (auto refresh = self.lock()) refresh->Run(*copy, posted, generation);
   });
 }
 
-void PointRefresh::Run(const PointSnapshot& copy, std::chrono::steady_clock::time_point posted) {
+void PointRefresh::Run(const PointSnapshot& copy, std::chrono::steady_clock::time_point posted,
+                       std::uint64_t generation) {
+  if (generation != generation_.load()) return;
   if (closed_.load()) {
     std::lock_guard<std::mutex> lock(droppedLock_);
     dropped_.push_back(copy.GetLastEvent().GetKind());
@@ -43,6 +46,8 @@ void PointRefresh::Run(const PointSnapshot& copy, std::chrono::steady_clock::tim
   applied_.fetch_add(1);
   if (afterApply_) afterApply_(copy, std::chrono::steady_clock::now() - posted);
 }
+
+void PointRefresh::DropPending() { generation_.fetch_add(1); }
 
 void PointRefresh::Close() { closed_.store(true); }
 

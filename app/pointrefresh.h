@@ -5,8 +5,8 @@
 // point there and queues the copy on the GUI thread's event handler, and
 // returns at once, never waiting for the GUI thread (which may itself be
 // waiting for the device thread to stop). On the GUI thread the copies are
-// applied in the order they were posted; once Close was called, nothing more
-// is applied.
+// applied in the order they were posted; copies posted before DropPending
+// are not applied, and once Close was called, nothing more is.
 
 #include <atomic>
 #include <chrono>
@@ -40,6 +40,9 @@ class PointRefresh : public std::enable_shared_from_this<PointRefresh> {
 
   // Device thread.
   void Post(const kalvo_lorim::Point& point);
+  // GUI thread, once the device thread that posted has ended: what it left
+  // queued is dropped.
+  void DropPending();
   // GUI thread.
   void Close();
   bool IsClosed() const { return closed_.load(); }
@@ -51,12 +54,14 @@ class PointRefresh : public std::enable_shared_from_this<PointRefresh> {
 
  private:
   PointRefresh(wxEvtHandler* gui, Apply apply) : gui_(gui), apply_(std::move(apply)) {}
-  void Run(const PointSnapshot& copy, std::chrono::steady_clock::time_point posted);
+  void Run(const PointSnapshot& copy, std::chrono::steady_clock::time_point posted, std::uint64_t generation);
 
   wxEvtHandler* gui_;
   Apply apply_;
   AfterApply afterApply_;
   std::atomic<bool> closed_{false};
+  // Raised by DropPending; a copy posted under an older one is not applied.
+  std::atomic<std::uint64_t> generation_{0};
   std::atomic<std::uint64_t> applied_{0};
   mutable std::mutex droppedLock_;
   std::vector<int> dropped_;

@@ -25,6 +25,9 @@ bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs) {
   wxGUIEventLoop loop;
   wxTimer timer;
   timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    // While a modal dialog runs its own loop inside this one, the next tick
+    // after it ends ends this loop.
+    if (!loop.IsRunning()) return;
     if (done() || std::chrono::steady_clock::now() >= deadline) loop.Exit();
   });
   timer.Start(5);

@@ -89,7 +89,7 @@ bool RealInput::Type(const std::vector<Stroke>& strokes) {
   return true;
 }
 
-bool RealInput::Click(wxWindow* window, const wxPoint& at) {
+bool RealInput::Click(wxWindow* window, const wxPoint& at, const std::function<bool()>& handled) {
   if (!RunLoopUntil([&] { return window->IsShownOnScreen(); }, TimeLimitMs)) return false;
   const int before = buttonReleases_;
   const wxPoint screen = window->ClientToScreen(at);
@@ -100,6 +100,7 @@ bool RealInput::Click(wxWindow* window, const wxPoint& at) {
   sim_.MouseClick();
   lastClick_ = screen;
   lastClickMs_ = wxGetLocalTimeMillis();
+  if (handled) return RunLoopUntil(handled, TimeLimitMs);
   return WaitForReleases(keyReleases_, before + 1);
 }
 

@@ -5,6 +5,7 @@
 // Each gesture is waited for, with a time limit, until the toolkit has
 // handled the release that ends it.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,10 @@ class RealInput : public wxEventFilter {
   // Presses and releases each key in turn; false when the toolkit did not
   // see a release within the time limit.
   bool Type(const std::vector<Stroke>& strokes);
-  // A left click at `at`, in client coordinates of `window`.
-  bool Click(wxWindow* window, const wxPoint& at);
+  // A left click at `at`, in client coordinates of `window`. Where the
+  // toolkit reports no mouse event (the items of a radio box are GTK's
+  // own), `handled` tells when the click has been taken.
+  bool Click(wxWindow* window, const wxPoint& at, const std::function<bool()>& handled = nullptr);
   bool ClickCentre(wxWindow* window);
 
   int FilterEvent(wxEvent& event) override;
