@@ -247,3 +247,18 @@ int App::OnExit() {
   gwxApp::OnExit();
   return 0;
 }
+
+void App::SelectCurrentPoint() {
+  if (!AppSettings.workInSystem || security::PointAccessList.empty()) return;
+  security::PointAccess chosen = security::PointAccessList.front();
+  if (AppSettings.address != kalvo_lorim::NoAddress()) {
+    for (const security::PointAccess& record : security::PointAccessList) {
+      if (record.GetAddress() == AppSettings.address) {
+        chosen = record;
+        break;
+      }
+    }
+  }
+  security::SetCurrentPointAccess(chosen);
+  AppSettings.address = chosen.GetAddress();
+}

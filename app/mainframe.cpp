@@ -16,7 +16,6 @@
 #include "app/pointrefresh.h"
 #include "app/kalvo_checker.xpm"
 #include "kalvo_lorim/thread.h"
-#include "security/rights.h"
 
 using kalvo_lorim::SerialPortLorimProtocol;
 
@@ -228,20 +227,7 @@ void MainFrame::OnClose(wxCloseEvent& event) {
 
 std::uint64_t MainFrame::RefreshCount() const { return refresh->Applied(); }
 
-void App::SelectCurrentPoint() {
-  if (!AppSettings.workInSystem || security::PointAccessList.empty()) return;
-  security::PointAccess chosen = security::PointAccessList.front();
-  if (AppSettings.address != kalvo_lorim::NoAddress()) {
-    for (const security::PointAccess& record : security::PointAccessList) {
-      if (record.GetAddress() == AppSettings.address) {
-        chosen = record;
-        break;
-      }
-    }
-  }
-  security::SetCurrentPointAccess(chosen);
-  AppSettings.address = chosen.GetAddress();
-}
+wxIMPLEMENT_CLASS(MainFrame, wxFrame);
 
 wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_MENU(HelpId, MainFrame::OnHelp)

@@ -99,5 +99,6 @@ class MainFrame : public wxFrame, public kalvo_lorim::EventCmdTarget {
   std::shared_ptr<PointRefresh> refresh;
   unsigned restarts = 0;
 
+  wxDECLARE_CLASS(MainFrame);
   wxDECLARE_EVENT_TABLE();
 };
