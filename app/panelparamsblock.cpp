@@ -290,7 +290,9 @@ void PanelParamsBlock::OnSetAddress(wxCommandEvent&) {
   kalvo_lorim::Address address;
   if (!kalvo_lorim::ParseAddress(text, address) || address == kalvo_lorim::BroadcastAddress() ||
       address == kalvo_lorim::OwnAddress() || address == kalvo_lorim::NoAddress()) {
-    wxMessageBox(wxString::Format(_("Error in address %s!"), text), _("Error"),
+    // Every failure box carries the program's title; "Error" is the options
+    // dialog's own.
+    wxMessageBox(wxString::Format(_("Error in address %s!"), text), _(KALVO_TITLE),
                  wxOK | wxICON_ERROR, this);
     return;
   }

@@ -463,7 +463,7 @@ TEST_F(ParamsPanel, SetAddressOnlyAtTheDefaultAddressAndOnlyAValidOne) {
       if (c.typed != nullptr) {
         ASSERT_EQ(script.Shown().size(), 2u);
         EXPECT_EQ(script.Shown()[1].message, wxString::Format("Error in address %s!", c.typed));
-        EXPECT_EQ(script.Shown()[1].title, "Error");
+        EXPECT_EQ(script.Shown()[1].title, KALVO_TITLE);
         EXPECT_TRUE(script.Shown()[1].style & wxICON_ERROR);
       }
     }
