@@ -7,17 +7,22 @@
 //    both unchanged and after every field was changed (a change that the next
 //    start does not see is lost), its texts as the bytes the file holds; an
 //    entry the file pins with '!' keeps its value, as the format wants;
-//  - the written file is never taken for a damaged one;
-//  - every entry of the file outside the program's own keys survives, unless
-//    the file was damaged and replaced as a whole;
+//  - the written file is read as it stands, neither damaged nor mended;
+//  - a file of plain lines reads as the last value of each key of each
+//    group, whatever opening of the group it stands in; an entry without a
+//    name is dropped;
+//  - every entry of the file outside the program's own keys survives, as
+//    the first reading had it (a damaged file has none);
 //  - work-in-system mode (no map file here) ends loading with exactly one
 //    message box, answered by a hook before any window is made; without it
 //    loading succeeds with none.
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <wx/fileconf.h>
@@ -178,11 +183,16 @@ void Walk(wxFileConfig& config, const wxString& path, TextEntries& out, int dept
   }
 }
 
-// Every entry outside the program's keys, in the bytes of the file.
-Entries OtherEntries(FuzzApp& app) {
+TextEntries AllEntries(FuzzApp& app) {
   TextEntries all;
   Walk(app.Config(), "/", all, 0);
   app.Config().SetPath("/");
+  return all;
+}
+
+// Every entry outside the program's keys, in the bytes of the file.
+Entries OtherEntries(FuzzApp& app) {
+  const TextEntries all = AllEntries(app);
   const Coding coding = CodingOfFile();
   // The reader finds groups and entries whatever the case of their names.
   Entries others;
@@ -190,6 +200,39 @@ Entries OtherEntries(FuzzApp& app) {
     if (!OwnKeys().count(key.Lower())) others[BytesOf(key, coding)] = BytesOf(value, coding);
   }
   return others;
+}
+
+// The reading of a file whose lines are all plain: group headers and
+// entries of letters, digits and '_' (values also '.'), entries without a
+// name, comments and empty lines; the keys in lower case. False for any
+// other file.
+bool PlainReading(const std::uint8_t* bytes, std::size_t size, TextEntries& reading) {
+  const auto plain = [](const std::string& s, bool value) {
+    for (char c : s) {
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && !(value && c == '.')) return false;
+    }
+    return true;
+  };
+  std::string group = "/";
+  const std::string text(reinterpret_cast<const char*>(bytes), size);
+  for (std::size_t from = 0; from < text.size();) {
+    // A lone CR ends a line too; CR LF leaves an empty one between.
+    std::size_t to = text.find_first_of("\r\n", from);
+    if (to == std::string::npos) to = text.size();
+    const std::string line = text.substr(from, to - from);
+    from = to + 1;
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[' && line.size() > 2 && line.back() == ']' && plain(line.substr(1, line.size() - 2), false)) {
+      group = "/" + wxString(line.substr(1, line.size() - 2)).Lower().ToStdString() + "/";
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) return false;
+    const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+    if (!plain(key, false) || !plain(value, true)) return false;
+    if (!key.empty()) reading[wxString(group + key).Lower()] = "=" + wxString(value);
+  }
+  return true;
 }
 
 // A line that starts with '!', the toolkit's mark of an entry that may not
@@ -243,7 +286,7 @@ void Exit(FuzzApp* app) {
 // checked) and keep the other entries.
 FuzzApp* Reopen(const Stored& written, bool checkRecord, const Entries* others, const char* what) {
   FuzzApp* app = new FuzzApp;
-  if (app->Detached()) Fail("the written file reads as damaged", written.Text());
+  if (app->Detached()) Fail("the written file reads as damaged or mended", written.Text());
   const Stored back = Load(*app, "loading the written file");
   if (checkRecord && !(back == written)) Fail(what, written.Text() + "\n  read back: " + back.Text());
   if (others) {
@@ -274,12 +317,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
 
   FuzzApp* app = new FuzzApp;
-  const bool damaged = app->Detached();
   const Stored read = Load(*app, "loading the file");
-  Entries others;
-  if (!damaged) others = OtherEntries(*app);
+  TextEntries plain;
+  if (PlainReading(bytes, size, plain)) {
+    TextEntries got;
+    for (const auto& [key, value] : AllEntries(*app)) got[key.Lower()] = value;
+    if (got != plain) {
+      wxString text;
+      for (const auto& [key, value] : got) text << key << value << "; ";
+      Fail("a file of plain lines reads otherwise than the last value of each key", text);
+    }
+  }
+  const Entries others = OtherEntries(*app);
   const bool pinned = HasImmutableMark(bytes, size);
-  const Entries* kept = damaged || pinned ? nullptr : &others;
+  const Entries* kept = pinned ? nullptr : &others;
   Exit(app);
 
   app = Reopen(read, true, kept, "the record read back differs from the one written");
