@@ -1,13 +1,18 @@
 #include "app/panelalgorithms.h"
 
+#include <algorithm>
 #include <vector>
+
+#include <gtk/gtk.h>
 
 #include <wx/arrstr.h>
 #include <wx/button.h>
 #include <wx/choicdlg.h>
+#include <wx/display.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
 
@@ -26,13 +31,40 @@ const wxColour OtherRowColour(0, 0, 0);
 
 enum Column { ColNumber, ColMeasurand, ColUnit, ColResult, ColTime, ColUncertainty };
 
-// The toolkit's choice dialog always preselects an item; this one can also
+// The height GTK draws every row of a list box in, with the list's frame;
+// 0 when it cannot tell.
+int HeightOfAllRows(wxListBoxBase* list) {
+  GtkWidget* widget = static_cast<GtkWidget*>(list->GetHandle());
+  if (widget == nullptr || !GTK_IS_SCROLLED_WINDOW(widget)) return 0;
+  // GTK measures the rows of a list only once it has its window; the dialog
+  // is not shown yet.
+  gtk_widget_realize(gtk_bin_get_child(GTK_BIN(widget)));
+  GtkScrolledWindow* scrolled = GTK_SCROLLED_WINDOW(widget);
+  gtk_scrolled_window_set_propagate_natural_height(scrolled, TRUE);
+  int minimum = 0, natural = 0;
+  gtk_widget_get_preferred_height(widget, &minimum, &natural);
+  gtk_scrolled_window_set_propagate_natural_height(scrolled, FALSE);
+  return natural;
+}
+
+// The choice dialogs of the algorithms. The toolkit's dialog sizes its list
+// for smaller rows than GTK draws, so that the last choices hid behind the
+// list's edge: the list is made as tall as its rows, as far as the screen
+// allows. The toolkit's dialog also always preselects an item; this one can
 // start with none, so that OK then yields no choice.
-class ChoiceWithoutDefault : public wxSingleChoiceDialog {
+class AlgorithmChoice : public wxSingleChoiceDialog {
  public:
-  ChoiceWithoutDefault(wxWindow* parent, const wxString& message, const wxString& caption,
-                       const wxArrayString& choices)
-      : wxSingleChoiceDialog(parent, message, caption, choices) {}
+  AlgorithmChoice(wxWindow* parent, const wxString& message, const wxString& caption,
+                  const wxArrayString& choices)
+      : wxSingleChoiceDialog(parent, message, caption, choices) {
+    const int rows = HeightOfAllRows(m_listbox);
+    if (rows <= 0) return;
+    const int rest = GetSize().y - m_listbox->GetSize().y;
+    const int room = wxGetClientDisplayRect().height - rest;
+    m_listbox->SetMinSize(wxSize(wxDefaultCoord, std::min(rows, room)));
+    GetSizer()->SetSizeHints(this);
+    if (HasFlag(wxCENTRE)) Centre(wxBOTH);
+  }
 
   void Preselect(int selection) {
     if (selection >= 0 && selection < static_cast<int>(m_listbox->GetCount())) {
@@ -169,8 +201,7 @@ void PanelAlgorithms::OnRestartMeasures(wxCommandEvent&) {
   for (int row = 0; row < rows; ++row) choices.Add(algorithms->GetItemText(row, ColMeasurand));
   choices.Add(_("All algorithms"));
 
-  wxSingleChoiceDialog dialog(this, _("Choose algorithm to restart"), _("Restart algorithm"),
-                              choices);
+  AlgorithmChoice dialog(this, _("Choose algorithm to restart"), _("Restart algorithm"), choices);
   if (dialog.ShowModal() != wxID_OK) return;
   const int s = dialog.GetSelection();
   if (s < 0 || s > rows + 1) return;
@@ -187,8 +218,7 @@ void PanelAlgorithms::OnSetCurrentAlgorithm(wxCommandEvent&) {
   wxArrayString choices;
   for (int row = 0; row < rows; ++row) choices.Add(algorithms->GetItemText(row, ColMeasurand));
 
-  ChoiceWithoutDefault dialog(this, _("Choose new current algorithm"), _("Current algorithm"),
-                              choices);
+  AlgorithmChoice dialog(this, _("Choose new current algorithm"), _("Current algorithm"), choices);
   dialog.Preselect(AppSettings.currentAlgorithm - 1);
   if (dialog.ShowModal() != wxID_OK) return;
   const int s = dialog.GetSelection();

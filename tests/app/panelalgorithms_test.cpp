@@ -286,6 +286,37 @@ TEST_F(AlgorithmsPanelTest, RestartChoiceOffersCurrentEveryAlgorithmAndAll) {
   }
 }
 
+// Both choice dialogs, shown for real: every row is in sight without
+// scrolling, for up to 16 algorithms and the two fixed rows, and the dialog
+// stays on the screen.
+TEST_F(AlgorithmsPanelTest, ChoiceDialogsShowEveryRow) {
+  frame->Show();
+  const wxRect screen = wxGetClientDisplayRect();
+  for (const char* button : {"ID_RESTART_MEASURES", "ID_SET_CURRENT_ALGORITHM"}) {
+    for (int algorithms : {1, 3, 8, 16}) {
+      SCOPED_TRACE(testing::Message() << button << ", " << algorithms << " algorithms");
+      FeedAlgorithms(algorithms);
+      int rows = 0, inSight = 0;
+      wxRect shown;
+      guitest::ModalScript script;
+      script.Then(guitest::ShowAndDrive([&](wxDialog* dialog) {
+        wxListBox* list = FindChild<wxListBox>(dialog);
+        ASSERT_NE(list, nullptr);
+        rows = static_cast<int>(list->GetCount());
+        // GTK's own count of the rows its list has room for, once drawn.
+        EXPECT_TRUE(guitest::RunLoopUntil([&] { return list->GetCountPerPage() > 0; }, 5000));
+        inSight = list->GetCountPerPage();
+        shown = dialog->GetScreenRect();
+        dialog->EndModal(wxID_CANCEL);
+      }));
+      Click(button);
+      EXPECT_EQ(script.Pending(), 0u);
+      EXPECT_GE(inSight, rows);
+      EXPECT_TRUE(screen.Contains(shown)) << shown.x << "," << shown.y << " " << shown.width << "x" << shown.height;
+    }
+  }
+}
+
 TEST_F(AlgorithmsPanelTest, SetCurrentPostsTheChoiceAndRecoloursAtOnce) {
   const struct {
     int algorithms;
