@@ -11,6 +11,7 @@
 #include <wx/calctrl.h>
 #include <wx/choicdlg.h>
 #include <wx/frame.h>
+#include <wx/settings.h>
 #include <wx/listbox.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
@@ -198,6 +199,30 @@ TEST_F(ParamsPanel, StartsEmptyWithEveryButtonDisabled) {
   }
   EXPECT_EQ(dynamicList->GetColumnCount(), 3);
   EXPECT_EQ(staticList->GetColumnCount(), 2);
+}
+
+// The window resized as the operator or the window manager does it: the
+// columns take their shares of the panel's new width, less a scroll bar and
+// a margin each, and the lists the panel's height less the buttons' row.
+TEST_F(ParamsPanel, ColumnsFollowTheWidthOfTheWindow) {
+  const int v = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, panel);
+  ASSERT_GT(v, 0);
+  for (const wxSize size : {wxSize(1010, 500), wxSize(640, 400), wxSize(1210, 700), wxSize(815, 300)}) {
+    SCOPED_TRACE(testing::Message() << size.x << "x" << size.y);
+    frame->SetClientSize(size);
+    ASSERT_TRUE(guitest::RunLoopUntil([&] { return panel->GetSize() == size; }, 5000))
+        << panel->GetSize().x << "x" << panel->GetSize().y;
+    const wxSize client = panel->GetClientSize();  // inside the panel's border
+    const int fifth = (client.x - 10) / 5;
+    const int s = fifth * 2 - v - 20, d = fifth * 3 - v - 20;
+    EXPECT_EQ(staticList->GetColumnWidth(0), s / 2);
+    EXPECT_EQ(staticList->GetColumnWidth(1), s / 2);
+    EXPECT_EQ(dynamicList->GetColumnWidth(0), d / 4);      // "New value"
+    EXPECT_EQ(dynamicList->GetColumnWidth(1), d / 4 * 2);  // "Parameter"
+    EXPECT_EQ(dynamicList->GetColumnWidth(2), d / 4);      // "Parameter point"
+    EXPECT_EQ(staticList->GetMinSize().y, client.y - 75);
+    EXPECT_EQ(dynamicList->GetMinSize().y, client.y - 75);
+  }
 }
 
 TEST_F(ParamsPanel, StaticRowsShowTheParameters) {
