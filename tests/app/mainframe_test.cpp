@@ -96,6 +96,8 @@ TEST_F(MainFrameTest, PollsTheWholeCycleAndShowsMeasuresBlueOnWhite) {
   EXPECT_EQ(firstShown->kind, EventKind::AlgorithmMeasure);
   EXPECT_EQ(firstShown->label, wxString::FromUTF8(" 21.5 °C"));
   // One point, one thread, and the frame keeps its title bar.
+  EXPECT_EQ(wxString(frame->GetClassInfo()->GetClassName()), "MainFrame");
+  EXPECT_TRUE(frame->IsKindOf(wxCLASSINFO(wxFrame)));
   EXPECT_EQ(frame->GetPoints().Size(), 1u);
   EXPECT_EQ(frame->GetPoints().At(0)->GetAddress(), Address(255, 255, 255));
   EXPECT_TRUE(frame->HasThread());
