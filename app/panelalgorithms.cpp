@@ -8,7 +8,6 @@
 #include <wx/arrstr.h>
 #include <wx/button.h>
 #include <wx/choicdlg.h>
-#include <wx/display.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/settings.h>
