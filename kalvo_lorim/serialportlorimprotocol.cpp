@@ -257,6 +257,9 @@ bool SerialPortLorimProtocol::AnswersKeptRequest() const {
   // A point reached directly answers from its own address.
   const bool anySource = asked == BroadcastAddress() || asked == NoAddress();
   if (!anySource && GetAnswerSource() != asked) return false;
+  // An error answer's first data byte is not always the id asked for: it is
+  // taken by its source alone. A late one costs a repetition, never a value.
+  if (answerHeader_[6] == static_cast<std::uint8_t>(PacketKind::ErrorAnswer)) return true;
   // Without a data block there is no id to compare; the read refuses such an answer itself.
   return receivedLength_ == 0 || answerData_[0] == keptData_[0];
 }

@@ -163,6 +163,9 @@ std::vector<BadAnswer> BadAnswers() {
       {"HalfADataBlock", Join(Header(6, 5, 10), Bytes(7, 0x33)), 0xF01},
       {"ErrorAnswerCode4", Answer(pointsim::kind::ErrorAnswer, 1, {24, 4}), 4},
       {"ErrorAnswerCode10", Answer(pointsim::kind::ErrorAnswer, 1, {24, 10}), 10},
+      // A point need not echo the id asked for in its error answer.
+      {"ErrorAnswerCode4WithoutTheId", Answer(pointsim::kind::ErrorAnswer, 1, {0, 4}), 4},
+      {"ErrorAnswerCode1WithAnotherId", Answer(pointsim::kind::ErrorAnswer, 1, {30, 1}), 1},
       {"HeaderChecksumWrong", SpoilByte(readAnswer, 11), 3},
       {"HeaderFieldSpoiled", SpoilByte(readAnswer, 7), 3},
       {"DataChecksumWrong", SpoilByte(readAnswer, readAnswer.size() - 1), 7},
@@ -259,7 +262,11 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, ForeignAnswerTest,
     ::testing::Values(ForeignAnswer{"OtherVariable", Answer(pointsim::kind::Read, 5, {24, 0x34, 0x12}), 1},
                       ForeignAnswer{"OtherPoint", Answer(pointsim::kind::Read, 5, {253, 9, 0}, Address(1, 2, 4)), 1},
-                      ForeignAnswer{"ErrorAnswerOfOtherVariable", Answer(pointsim::kind::ErrorAnswer, 1, {24, 4}), 1},
+                      ForeignAnswer{"ErrorAnswerOfOtherPoint",
+                                    Answer(pointsim::kind::ErrorAnswer, 1, {253, 4}, Address(1, 2, 4)), 1},
+                      // An error answer is taken by its source alone: a late one
+                      // costs one more transmission, never a wrong value.
+                      ForeignAnswer{"LateErrorAnswer", Answer(pointsim::kind::ErrorAnswer, 1, {24, 4}), 2},
                       // Four reads with their pauses: longer than the 54 ms of the attempt.
                       ForeignAnswer{"TwoOfThem", Join(Answer(pointsim::kind::Read, 5, {24, 0x34, 0x12}),
                                                       Answer(pointsim::kind::Read, 1, {14, 5})), 2}),
