@@ -200,7 +200,7 @@ TEST_P(FaultsTest, OperatorSeesTheFaultAndTheToolRecoversWithoutARestart) {
   EXPECT_EQ(frame->GetPoints().Size(), 1u);
 }
 
-TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoThread) {
+TEST_P(FaultsTest, ClosingInTheFaultEndsPromptlyWritesSettingsAndLeavesNoThread) {
   const guitest::StartFolder folder(RunFolder, std::nullopt);
   const std::size_t threadsBefore = OwnThreads();
   {
@@ -212,9 +212,11 @@ TEST_P(FaultsTest, ClosingInTheFaultEndsWithinASecondWritesSettingsAndLeavesNoTh
     GetParam().start(*this, *window);
     ASSERT_TRUE(InfoShows(*window, kYellow, kRed, 15000)) << "shows " << InfoText(*window);
 
+    // A stuck read is given up after half a second; the bound only tells a
+    // close that waits for the line out from a slow close on a loaded machine.
     const auto start = Clock::now();
     app.Close();
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   }
   bus.Start();  // the bus's own thread, when the scenario stopped it
   EXPECT_TRUE(folder.HasIni());

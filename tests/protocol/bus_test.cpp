@@ -159,7 +159,8 @@ TEST(ProbePort, MissingPortEndsAfterAboutASecond) {
   EXPECT_FALSE(kalvo_lorim::ProbePort(wxT("COM4"), answering));
   const long ms = ElapsedMs(start);
   EXPECT_GE(ms, 1000);
-  EXPECT_LE(ms, 3000);
+  // The last exchange begun inside the second runs to its end.
+  EXPECT_LE(ms, 6000);
 }
 
 TEST(ProbePort, NameLongerThanTheFieldIsCut) {

@@ -105,9 +105,7 @@ TEST_F(ExchangeTest, PointThatNeverAnswersGetsSixTransmissions) {
 TEST_F(ExchangeTest, InterruptedLineEndsTheExchangeAtOnce) {
   Answering([](std::size_t, const Bytes&) { return Bytes(); });
   protocol_->InterruptReads();
-  const auto start = Clock::now();
   ExpectCode([&] { protocol_->Identify(kPoint); }, 0xF00, *protocol_);
-  EXPECT_LT(ElapsedMs(start), 200);
   EXPECT_EQ(SettledRequests(), 1u);
 
   protocol_->ResumeReads();
@@ -135,10 +133,9 @@ TEST_F(ExchangeTest, InterruptEndsAReadWaitingOnTheLine) {
     ASSERT_LT(ElapsedMs(start), 5000) << "never waits on the line";
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  const auto interrupted = Clock::now();
+  // Far below the half minute of the block, far above a loaded machine's delay.
   protocol_->InterruptReads();
-  ASSERT_EQ(exchange.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-  EXPECT_LT(ElapsedMs(interrupted), 200);
+  ASSERT_EQ(exchange.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(exchange.get(), 0xF00);  // nothing of the block came
   EXPECT_EQ(SettledRequests(), 1u);
 }
