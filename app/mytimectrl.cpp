@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <gdk/gdk.h>
 #include <wx/datetime.h>
 
 wxDEFINE_EVENT(MY_EVT_TIME_CHANGE, MyTimeChangeEvent);
@@ -26,16 +27,31 @@ int ReadNumber(const wxString& text) {
   return static_cast<int>(n);
 }
 
-// The digit a key types as it is pressed now, or 0 for any other character.
-// A key-down event carries the code of the unshifted key ("7" also for "&"
-// with Shift); GTK's own code of the key (an X key symbol) tells what it
-// types in its present shift state, the keypad's digits with Num Lock on too.
-int TypedDigit(const wxKeyEvent& event) {
-  constexpr wxUint32 KeypadZero = 0xffb0;
-  const wxUint32 symbol = event.GetRawKeyCode();
-  if (symbol >= '0' && symbol <= '9') return static_cast<int>(symbol);
-  if (symbol >= KeypadZero && symbol <= KeypadZero + 9) return static_cast<int>('0' + (symbol - KeypadZero));
-  return 0;
+// Both take GTK's own code of a pressed key (an X key symbol), which tells
+// what it types with Shift, AltGr and Num Lock as they are now; the key code
+// of a key-down event is that of the plain key ("7" also for "&" with Shift,
+// WXK_NUMPAD7 for the keypad's 7).
+
+// Whether GTK's input method would type something for the key: a character,
+// or the start of one (a dead key, the compose key).
+bool InputMethodTakes(wxUint32 symbol) {
+  if (symbol == GDK_KEY_Multi_key || (symbol >= GDK_KEY_dead_grave && symbol <= GDK_KEY_dead_longsolidusoverlay))
+    return true;
+  const gunichar c = gdk_keyval_to_unicode(symbol);
+  return c != 0 && !g_unichar_iscntrl(c);
+}
+
+// The digit the key types, or 0 for any other character.
+int TypedDigit(wxUint32 symbol) {
+  const gunichar c = gdk_keyval_to_unicode(symbol);
+  return c >= '0' && c <= '9' ? static_cast<int>(c) : 0;
+}
+
+// Where two texts begin to differ.
+int FirstDifference(const wxString& a, const wxString& b) {
+  std::size_t i = 0;
+  while (i < a.length() && i < b.length() && a[i] == b[i]) ++i;
+  return static_cast<int>(i);
 }
 
 }  // namespace
@@ -53,13 +69,15 @@ MyTimeChangeEvent::MyTimeChangeEvent(const MyTimeChangeEvent& other)
 wxBEGIN_EVENT_TABLE(MyTextCtrl, wxTextCtrl)
   EVT_KEY_DOWN(MyTextCtrl::OnKeyDown)
   EVT_CHAR(MyTextCtrl::OnChar)
+  EVT_TEXT(wxID_ANY, MyTextCtrl::OnText)
 wxEND_EVENT_TABLE()
 
 // A GTK entry only takes Tab for itself when created so.
 MyTextCtrl::MyTextCtrl(MyTimeCtrl* owner, const wxString& value)
     : wxTextCtrl(owner->GetParent(), wxID_ANY, value, wxDefaultPosition, wxDefaultSize,
                  wxTE_PROCESS_TAB, wxDefaultValidator, "text"),
-      owner_(owner) {}
+      owner_(owner),
+      kept_(GetValue()) {}
 
 void MyTextCtrl::UpdateCaret() {
   long from = 0;
@@ -111,13 +129,17 @@ void MyTextCtrl::ApplyField() {
   long from = 0;
   long to = 0;
   GetSelection(&from, &to);
+  editing_ = true;
   Replace(from, to, field_);
+  editing_ = false;
+  kept_ = GetValue();
   MyTimeChangeEvent change(MY_EVT_TIME_CHANGE, owner_ ? owner_->GetId() : GetId(), GetValue());
   change.SetEventObject(owner_);
   GetEventHandler()->ProcessEvent(change);
 }
 
 void MyTextCtrl::SpinField(int direction) {
+  UndoForeignChange();
   UpdateCaret();
   SelectField();
   ReadField();
@@ -126,21 +148,64 @@ void MyTextCtrl::SpinField(int direction) {
   SelectField();
 }
 
-// A GTK entry puts a typed character into its text, over the selection,
-// before the character event reaches us: a key that types a character is
-// taken here, while it is still down, and never reaches the entry. Keys that
-// type nothing (arrows, Tab, Backspace) still arrive as character events.
+// GTK's input method puts a typed character into the entry, over the
+// selection, before the character event reaches us: a key that types
+// anything (the keypad's too) is taken here, while it is still down, and
+// never reaches the input method. Keys that type nothing (arrows, Tab,
+// Backspace, shortcuts) still arrive as character events.
 void MyTextCtrl::OnKeyDown(wxKeyEvent& event) {
-  const wxChar typed = event.GetUnicodeKey();
-  if (typed == WXK_NONE || typed < WXK_SPACE || typed == WXK_DELETE || event.HasModifiers()) {
+  // The toolkit reports AltGr, which only chooses what a key types, as
+  // Ctrl+Alt.
+  const bool altGr = event.ControlDown() && event.AltDown();
+  const wxUint32 symbol = event.GetRawKeyCode();
+  if ((event.HasModifiers() && !altGr) || !InputMethodTakes(symbol)) {
     event.Skip();
     return;
   }
-  HandleKey(TypedDigit(event), event.ShiftDown());
+  UndoForeignChange();
+  HandleKey(TypedDigit(symbol), event.ShiftDown());
 }
 
 void MyTextCtrl::OnChar(wxKeyEvent& event) {
+  if (undoPending_) {
+    // An input method is typing this character, inside GTK's own change of
+    // the text: the key works on the text once that change is undone.
+    const int key = event.GetKeyCode();
+    const bool shift = event.ShiftDown();
+    CallAfter([this, key, shift] { HandleKey(key, shift); });
+    return;
+  }
   if (HandleKey(event.GetKeyCode(), event.ShiftDown())) event.Skip();
+}
+
+// A change the field logic did not make. GTK may be half-way through it (a
+// paste over the selection deletes, then inserts): it is undone once GTK is
+// done, to the text before all of it.
+void MyTextCtrl::OnText(wxCommandEvent& event) {
+  event.Skip();
+  if (editing_ || undoPending_ || GetValue() == kept_) return;
+  undoPending_ = true;
+  touched_ = FirstDifference(kept_, GetValue());
+  CallAfter(&MyTextCtrl::UndoForeignChange);
+}
+
+// Also run at once before a key or a spin step, so that they never work on
+// a foreign text.
+void MyTextCtrl::UndoForeignChange() {
+  if (!undoPending_) return;
+  undoPending_ = false;
+  ChangeValue(kept_);
+  SetInsertionPoint(touched_);
+  UpdateCaret();
+  SelectField();
+}
+
+void MyTextCtrl::DoSetValue(const wxString& value, int flags) {
+  undoPending_ = false;
+  editing_ = true;
+  wxTextCtrl::DoSetValue(value, flags);
+  editing_ = false;
+  kept_ = GetValue();
 }
 
 bool MyTextCtrl::HandleKey(int key, bool shift) {

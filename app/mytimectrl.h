@@ -34,6 +34,9 @@ class MyTimeChangeEvent : public wxNotifyEvent {
 // it travels up from the text field to the parent windows.
 wxDECLARE_EVENT(MY_EVT_TIME_CHANGE, MyTimeChangeEvent);
 
+// Its text changes only by the field logic and by the program's SetValue
+// and ChangeValue; a change made by anything else (an input method, a
+// paste, a drop) is undone and the field it touched selected again.
 class MyTextCtrl : public wxTextCtrl {
  public:
   MyTextCtrl() = default;
@@ -41,8 +44,12 @@ class MyTextCtrl : public wxTextCtrl {
 
   void OnKeyDown(wxKeyEvent& event);
   void OnChar(wxKeyEvent& event);
+  void OnText(wxCommandEvent& event);
   // 1 up, 2 down.
   void SpinField(int direction);
+
+ protected:
+  void DoSetValue(const wxString& value, int flags) override;
 
  private:
   void UpdateCaret();
@@ -54,12 +61,19 @@ class MyTextCtrl : public wxTextCtrl {
   // One key of the field logic; true when the key is handed on to the
   // toolkit (a Tab that leaves the control).
   bool HandleKey(int key, bool shift);
+  void UndoForeignChange();
 
   MyTimeCtrl* owner_ = nullptr;
   wxString field_;
   int caret_ = 0;
   int minimum_ = 0;
   int maximum_ = 0;
+  // The text as the field logic or the program last left it.
+  wxString kept_;
+  bool editing_ = false;
+  bool undoPending_ = false;
+  // Where the change to undo begins.
+  int touched_ = 0;
 
   wxDECLARE_DYNAMIC_CLASS(MyTextCtrl);
   wxDECLARE_EVENT_TABLE();

@@ -3,12 +3,16 @@
 // handlers do (a native entry replaces its selection with a typed character
 // before the character event arrives).
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/calctrl.h>
+#include <wx/clipbrd.h>
 #include <wx/frame.h>
 #include <wx/textctrl.h>
 
@@ -21,10 +25,12 @@
 namespace {
 
 using guitest::Stroke;
+using guitest::Symbol;
 
 const Stroke Up{WXK_UP}, Down{WXK_DOWN}, Left{WXK_LEFT}, Right{WXK_RIGHT}, Tab{WXK_TAB},
-    ShiftTab{WXK_TAB, wxMOD_SHIFT}, Backspace{WXK_BACK}, Delete{WXK_DELETE};
+    ShiftTab{WXK_TAB, wxMOD_SHIFT}, Backspace{WXK_BACK}, Delete{WXK_DELETE}, NumLock{WXK_NUMLOCK};
 Stroke Key(char c) { return Stroke{c}; }
+Stroke Keypad(int digit) { return Stroke{WXK_NUMPAD0 + digit}; }
 std::vector<Stroke> Keys(const char* typed) {
   std::vector<Stroke> strokes;
   for (const char* c = typed; *c; ++c) strokes.push_back(Key(*c));
@@ -43,6 +49,18 @@ struct Entry {
 Entry ClickAt(long position) { return Entry{Entry::ClickAt, position}; }
 const Entry TabIn{Entry::TabFromCalendar};
 
+// The keyboard layout a row is typed on (setxkbmap names); none: the
+// server's own.
+struct Layout {
+  const char* name = nullptr;
+  const char* variant = "";
+};
+// Lithuanian: the digits of the main block need AltGr, which also gives €
+// on E; the keys alone type letters (ų on 7).
+const Layout Lithuanian{"lt"};
+// US international: the apostrophe key is a dead acute.
+const Layout International{"us", "intl"};
+
 class TimeFieldKeys : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -54,6 +72,12 @@ class TimeFieldKeys : public ::testing::Test {
     calendar_ = dynamic_cast<wxCalendarCtrl*>(wxWindow::FindWindowByName("CalendarCtrl", dialog_));
     ASSERT_NE(field_, nullptr);
     ASSERT_NE(calendar_, nullptr);
+    // What the program is told of the time.
+    dialog_->Bind(MY_EVT_TIME_CHANGE, [this](MyTimeChangeEvent& e) { told_.push_back(e.GetText().ToStdString()); });
+    field_->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+      ++textChanges_;
+      e.Skip();
+    });
   }
   void TearDown() override {
     dialog_->Destroy();
@@ -67,11 +91,19 @@ class TimeFieldKeys : public ::testing::Test {
     return input_.Focus(field_) && input_.Click(field_, guitest::CharacterPoint(field_, entry.position));
   }
 
+  // Once GTK has put text into the field, what follows from it has run.
+  bool Settled(int textChangesBefore) {
+    return guitest::RunLoopUntil(
+        [&] { return textChanges_ > textChangesBefore && !wxTheApp->HasPendingEvents(); }, 5000);
+  }
+
   wxFrame* frame_ = nullptr;
   DlgSetDate* dialog_ = nullptr;
   MyTextCtrl* field_ = nullptr;
   wxCalendarCtrl* calendar_ = nullptr;
   guitest::RealInput input_;
+  std::vector<std::string> told_;
+  int textChanges_ = 0;
 };
 
 struct TypedCase {
@@ -81,6 +113,7 @@ struct TypedCase {
   std::vector<Stroke> keys;
   const char* want;
   bool focusLeaves = false;
+  Layout layout{};
 };
 
 const std::vector<TypedCase>& TypedCases() {
@@ -123,6 +156,28 @@ const std::vector<TypedCase>& TypedCases() {
        Keys("x:- ") + std::vector<Stroke>{Stroke{'B', wxMOD_SHIFT}, Backspace, Delete}, "14:05:30"},
       {"a shifted digit is no digit", "14:05:30", ClickAt(0), {Stroke{'7', wxMOD_SHIFT}}, "14:05:30"},
       {"a letter after Tab into the field", "14:05:30", TabIn, Keys("q") + Keys("8"), "08:05:30"},
+      // keys from outside the main block, on a selected field (as after
+      // every key): GTK would type their character over the selection
+      {"hours typed, Right, keypad +", "09:26:11", ClickAt(0),
+       Keys("14") + std::vector<Stroke>{Right, Stroke{WXK_NUMPAD_ADD}}, "14:26:11"},
+      {"minutes selected, keypad - * /", "14:05:30", ClickAt(0),
+       {Right, Stroke{WXK_NUMPAD_SUBTRACT}, Stroke{WXK_NUMPAD_MULTIPLY}, Stroke{WXK_NUMPAD_DIVIDE}}, "14:05:30"},
+      {"minutes selected, Num Lock on, keypad .", "14:05:30", ClickAt(0),
+       {NumLock, Right, Stroke{WXK_NUMPAD_DECIMAL}, NumLock}, "14:05:30"},
+      {"hours selected, keypad 1 2", "14:05:30", ClickAt(0), {Left, NumLock, Keypad(1), Keypad(2), NumLock},
+       "12:05:30"},
+      {"Num Lock on, keypad 0 7, Right, keypad 4 2", "14:26:11", ClickAt(0),
+       {NumLock, Right, Keypad(0), Keypad(7), Right, Keypad(4), Keypad(2), NumLock}, "14:07:42"},
+      {"AltGr+7 over the selected hours", "14:05:30", ClickAt(0), {Left, Symbol(GDK_KEY_7, true)}, "07:05:30",
+       false, Lithuanian},
+      {"AltGr+1, AltGr+9 over the selected minutes", "14:05:30", ClickAt(0),
+       {Right, Symbol(GDK_KEY_1, true), Symbol(GDK_KEY_9, true)}, "14:19:30", false, Lithuanian},
+      {"AltGr+E types €, over the selected hours", "14:05:30", ClickAt(0), {Left, Symbol(GDK_KEY_EuroSign, true)},
+       "14:05:30", false, Lithuanian},
+      {"dead acute, Right, 9", "14:05:30", ClickAt(0), {Left, Symbol(GDK_KEY_dead_acute), Right, Key('9')},
+       "14:59:30", false, International},
+      {"dead acute, Up", "14:05:30", ClickAt(0), {Left, Symbol(GDK_KEY_dead_acute), Up}, "15:05:30", false,
+       International},
   };
   return cases;
 }
@@ -132,11 +187,75 @@ TEST_F(TimeFieldKeys, EachSequenceLeavesItsText) {
     std::string keys;
     for (const Stroke& s : c.keys) keys += " " + guitest::Describe(s);
     SCOPED_TRACE(std::string(c.name) + ":" + keys);
+    std::unique_ptr<guitest::KeyboardLayout> layout;
+    if (c.layout.name) {
+      layout = std::make_unique<guitest::KeyboardLayout>(c.layout.name, c.layout.variant);
+      ASSERT_TRUE(layout->Ready()) << "the layout could not be set";
+    }
     field_->ChangeValue(c.text);
+    told_.clear();
     ASSERT_TRUE(Enter(c.entry)) << "the field could not be entered";
     ASSERT_TRUE(input_.Type(c.keys)) << "a key was not handled in time";
+    // Nothing that GTK left behind may change the text afterwards.
+    ASSERT_TRUE(guitest::RunLoopUntil([] { return !wxTheApp->HasPendingEvents(); }, 5000));
     EXPECT_EQ(field_->GetValue().ToStdString(), c.want);
     EXPECT_EQ(wxWindow::FindFocus() != field_, c.focusLeaves);
+    // The program was told of the text left.
+    if (std::string(c.want) != c.text) {
+      ASSERT_FALSE(told_.empty()) << "the change was not told";
+      EXPECT_EQ(told_.back(), c.want);
+    }
+  }
+}
+
+// Text that reaches the entry otherwise than through a key of the field
+// logic: pasted through the entry's own menu or with a middle click. It is
+// undone, nothing is told of it, and the field it touched is selected for
+// the next key.
+struct PasteCase {
+  const char* name;
+  enum Gesture { MenuPaste, MiddleClick } gesture;
+  long at;  // the character position clicked
+  const char* then;  // keys after the paste
+  const char* want;
+};
+
+TEST_F(TimeFieldKeys, PastedTextIsUndone) {
+  const std::vector<PasteCase> cases = {
+      {"Paste from the menu over the selected hours, then 2", PasteCase::MenuPaste, 1, "2", "02:05:30"},
+      {"primary selection pasted with a middle click into the minutes, then 1", PasteCase::MiddleClick, 4, "1",
+       "14:51:30"},
+      {"primary selection pasted with a middle click at the end, then 7", PasteCase::MiddleClick, 8, "7",
+       "14:05:07"},
+  };
+  for (const PasteCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    field_->ChangeValue("14:05:30");
+    ASSERT_TRUE(Enter(ClickAt(0)));
+    ASSERT_TRUE(input_.Type({Left}));
+    told_.clear();
+    const int before = textChanges_;
+    if (c.gesture == PasteCase::MenuPaste) {
+      ASSERT_TRUE(wxTheClipboard->Open());
+      wxTheClipboard->SetData(new wxTextDataObject("99"));
+      wxTheClipboard->Close();
+      ASSERT_TRUE(input_.ChooseFromContextMenu(field_, guitest::CharacterPoint(field_, c.at), "_Paste"));
+    } else {
+      // Text selected in another window becomes the primary selection
+      // (and the field's own selection goes).
+      wxTheClipboard->UsePrimarySelection(true);
+      ASSERT_TRUE(wxTheClipboard->Open());
+      wxTheClipboard->SetData(new wxTextDataObject("88"));
+      wxTheClipboard->Close();
+      wxTheClipboard->UsePrimarySelection(false);
+      ASSERT_TRUE(input_.Click(field_, guitest::CharacterPoint(field_, c.at), nullptr, wxMOUSE_BTN_MIDDLE));
+    }
+    ASSERT_TRUE(Settled(before)) << "nothing was pasted";
+    EXPECT_EQ(field_->GetValue().ToStdString(), "14:05:30");
+    EXPECT_EQ(told_, std::vector<std::string>{});
+    ASSERT_TRUE(input_.Type(Keys(c.then)));
+    EXPECT_EQ(field_->GetValue().ToStdString(), c.want);
+    EXPECT_EQ(told_, std::vector<std::string>{c.want});
   }
 }
 
@@ -165,30 +284,42 @@ TEST_F(TimeFieldKeys, SpinArrowsStepTheFieldUnderTheCaret) {
 // The whole dialog, modal as the parameters panel opens it: a time typed
 // into the field and OK clicked give that time for the device clock.
 TEST(SetDateKeys, ATimeTypedAndOkClickedIsTheTimeGiven) {
-  wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "main");
-  guitest::RealInput input;
-  bool typed = false;
-  guitest::ModalScript script;
-  script.Then(guitest::ShowAndDrive([&](wxDialog* dialog) {
-    auto* field = dynamic_cast<wxTextCtrl*>(wxWindow::FindWindowByName("text", dialog));
-    ASSERT_NE(field, nullptr);
-    ASSERT_TRUE(input.Focus(field));
-    ASSERT_TRUE(input.Click(field, guitest::CharacterPoint(field, 0)));
-    typed = input.Type(Keys("09") + std::vector<Stroke>{Right} + Keys("30") + std::vector<Stroke>{Right} +
-                       Keys("15"));
-    EXPECT_EQ(field->GetValue(), "09:30:15");
-    // OK answers "Wrong parameter" and stays open on a time it cannot give.
-    input.ClickCentre(dialog->FindWindow(wxID_OK));
-  }));
-  DlgSetDate dialog(frame);
-  const int result = dialog.ShowModal();
-  EXPECT_TRUE(typed);
-  EXPECT_EQ(result, wxID_OK);
-  const kalvo_lorim::DateTime got = dialog.GetDateTime();
-  EXPECT_EQ(got.hour, 9);
-  EXPECT_EQ(got.minute, 30);
-  EXPECT_EQ(got.second, 15);
-  frame->Destroy();
+  struct DialogCase {
+    const char* name;
+    std::vector<Stroke> keys;
+  };
+  const std::vector<DialogCase> cases = {
+      {"the main block", Keys("09") + std::vector<Stroke>{Right} + Keys("30") + std::vector<Stroke>{Right} +
+                             Keys("15")},
+      {"the keypad alone, Num Lock on",
+       {NumLock, Keypad(0), Keypad(9), Right, Keypad(3), Keypad(0), Right, Keypad(1), Keypad(5), NumLock}},
+  };
+  for (const DialogCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "main");
+    guitest::RealInput input;
+    bool typed = false;
+    guitest::ModalScript script;
+    script.Then(guitest::ShowAndDrive([&](wxDialog* dialog) {
+      auto* field = dynamic_cast<wxTextCtrl*>(wxWindow::FindWindowByName("text", dialog));
+      ASSERT_NE(field, nullptr);
+      ASSERT_TRUE(input.Focus(field));
+      ASSERT_TRUE(input.Click(field, guitest::CharacterPoint(field, 0)));
+      typed = input.Type(c.keys);
+      EXPECT_EQ(field->GetValue().ToStdString(), "09:30:15");
+      // OK answers "Wrong parameter" and stays open on a time it cannot give.
+      input.ClickCentre(dialog->FindWindow(wxID_OK));
+    }));
+    DlgSetDate dialog(frame);
+    const int result = dialog.ShowModal();
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(result, wxID_OK);
+    const kalvo_lorim::DateTime got = dialog.GetDateTime();
+    EXPECT_EQ(got.hour, 9);
+    EXPECT_EQ(got.minute, 30);
+    EXPECT_EQ(got.second, 15);
+    frame->Destroy();
+  }
 }
 
 }  // namespace
