@@ -169,9 +169,13 @@ void MainFrame::RefreshPanels(const kalvo_lorim::Point& point) {
 
 void MainFrame::ShowConnectFailure(const wxString& text) {
   // Nothing polls: no panel offers a command that no thread would carry out.
+  // Clearing alone is not enough: it leaves the algorithm buttons of an empty
+  // list, and the factory-number button, as they were.
   const AdjustPoint unserved(AppSettings.address);
   PanelGeneric* panels[] = {panelAlgorithms, panelParamsBlock, panelStatus};
   for (PanelGeneric* panel : panels) panel->ClearPanel(unserved);
+  panelAlgorithms->DisableCommands();
+  panelParamsBlock->DisableCommands();
   panelInfo->ShowFailure(text);
 }
 

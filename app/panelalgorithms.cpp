@@ -102,9 +102,7 @@ PanelAlgorithms::PanelAlgorithms(wxWindow* parent, kalvo_lorim::PointsCollection
   algorithms->InsertColumn(ColTime, _("Time, s"), wxLIST_FORMAT_LEFT);
   algorithms->InsertColumn(ColUncertainty, _("Measurement uncertainty, %"), wxLIST_FORMAT_LEFT);
 
-  restartMeasures->Disable();
-  setCurrentAlgorithm->Disable();
-  restartAll->Disable();
+  DisableCommands();
 }
 
 PanelAlgorithms::~PanelAlgorithms() = default;
@@ -112,6 +110,10 @@ PanelAlgorithms::~PanelAlgorithms() = default;
 void PanelAlgorithms::ClearPanel(const kalvo_lorim::Point&) {
   if (algorithms->GetItemCount() == 0) return;
   algorithms->DeleteAllItems();
+  DisableCommands();
+}
+
+void PanelAlgorithms::DisableCommands() {
   restartMeasures->Disable();
   setCurrentAlgorithm->Disable();
   restartAll->Disable();

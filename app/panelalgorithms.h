@@ -26,6 +26,9 @@ class PanelAlgorithms : public PanelGeneric {
   void FillAlgorithms(const kalvo_lorim::Point& point);
   void FillMeasure(const kalvo_lorim::Point& point);
   void ResizeColumns();
+  // Disables the three buttons, whatever the list holds: no device thread
+  // would carry out their commands.
+  void DisableCommands();
 
  private:
   void OnSize(wxSizeEvent& event);

@@ -111,6 +111,10 @@ PanelParamsBlock::PanelParamsBlock(wxWindow* parent, kalvo_lorim::PointsCollecti
   dynamicList->InsertColumn(2, _("Parameter point"), wxLIST_FORMAT_LEFT);
 
   AppSettings.currentAlgorithm = 0;
+  DisableCommands();
+}
+
+void PanelParamsBlock::DisableCommands() {
   for (wxButton* button : {setAddressButton, getParamsButton, setParamsButton, dateButton,
                            volumeButton, languageButton, factoryNumberButton})
     button->Disable();

@@ -24,6 +24,9 @@ class PanelParamsBlock : public PanelGeneric {
   // live point may already hold newer data).
   void ShowParams(const kalvo_lorim::Point& point);
   void ResizeColumns();
+  // Disables all seven buttons, the factory number's too: no device thread
+  // would carry out their commands.
+  void DisableCommands();
 
   const kalvo_lorim::PointParams& GetShownParams() const { return shownParams; }
   const wxString& GetShownAddressText() const { return shownAddressText; }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/listctrl.h>
 #include <wx/radiobox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -118,35 +119,76 @@ wxPoint RadioItemPoint(wxRadioBox* box, int n) {
   return wxDefaultPosition;
 }
 
+// Drives the options dialog with real clicks and keys: the advanced time-out
+// set to `timeout`, and the exchange mode that reaches `address` (none: the
+// point reached directly, at 255.255.255).
+void FillOptions(guitest::RealInput& input, wxDialog* dialog, const char* timeout, const char* address) {
+  auto* advanced = XRCCTRL(*dialog, "ID_USE_ADVANCED", wxCheckBox);
+  auto* wait = XRCCTRL(*dialog, "ID_TIME_TO_WAIT", wxTextCtrl);
+  auto* mode = XRCCTRL(*dialog, "ID_RADIO_REGIM", wxRadioBox);
+  auto* field = XRCCTRL(*dialog, "ID_TEXT_ADDRESS", wxTextCtrl);
+  ASSERT_TRUE(advanced && wait && mode && field);
+  if (!advanced->GetValue()) {
+    ASSERT_TRUE(input.ClickCentre(advanced));
+  }
+  ASSERT_TRUE(wait->IsEnabled());
+  ASSERT_TRUE(input.Focus(wait));
+  std::vector<Stroke> keys{Stroke{WXK_END}};
+  for (std::size_t i = 0; i < wait->GetValue().length(); ++i) keys.push_back(Stroke{WXK_BACK});
+  for (const char* c = timeout; *c; ++c) keys.push_back(Stroke{*c});
+  ASSERT_TRUE(input.Type(keys));
+  ASSERT_EQ(wait->GetValue(), timeout);
+  const int item = address ? 1 : 0;
+  if (mode->GetSelection() != item) {
+    const wxPoint at = RadioItemPoint(mode, item);
+    ASSERT_NE(at, wxDefaultPosition);
+    ASSERT_TRUE(input.Click(mode, at, [&] { return mode->GetSelection() == item; }));
+  }
+  if (address) {
+    ASSERT_TRUE(field->IsEnabled());
+    ASSERT_TRUE(input.Focus(field));
+    keys = {Stroke{WXK_END}};
+    for (std::size_t i = 0; i < field->GetValue().length(); ++i) keys.push_back(Stroke{WXK_BACK});
+    for (const char* c = address; *c; ++c) keys.push_back(Stroke{*c});
+    ASSERT_TRUE(input.Type(keys));
+    ASSERT_EQ(field->GetValue(), address);
+  }
+  ASSERT_TRUE(input.ClickCentre(dialog->FindWindow(wxID_OK)));
+}
+
+// The buttons that send a command to the point, F2 to F5 among them.
+const char* const CommandButtons[] = {"ID_SET_PARAMETERS",   "ID_GET_PARAMS",        "ID_RESTART_MEASURES",
+                                      "ID_RESTART_ALL",      "ID_SET_CURRENT_ALGORITHM", "ID_SET_ADDRESS",
+                                      "ID_SET_DATE",         "ID_SET_VOLUME_LEVEL",  "ID_SET_DEVICE_LOCALE",
+                                      "ID_SET_FACTORY_NO"};
+
+class RefusedOptions : public MainFrameKeys, public ::testing::WithParamInterface<int> {};
+
 // Options that the port configuration refuses (a time-out below 40 ms) while
-// the device thread polls: the old point is no longer polled, and nothing
-// covers "Wrong parameter", until the options put it right.
-TEST_F(MainFrameKeys, RefusedOptionsLeaveNoThreadAndTheirMessageStands) {
+// the device thread polls a point that reported GetParam() algorithms: the
+// old point is no longer polled, nothing covers "Wrong parameter", and no
+// button or key sends a command for the point nothing serves, until the
+// options put it right.
+TEST_P(RefusedOptions, LeaveNoThreadNoCommandAndTheirMessageStands) {
+  const int algorithms = GetParam();
+  sim->SetByte(22, static_cast<std::uint8_t>(algorithms));
   frame = new MainFrame();
-  ASSERT_TRUE(InfoShows(*frame, wxColour(255, 255, 255), wxColour(0, 0, 255), 10000));
+  auto button = [&](const char* name) { return dynamic_cast<wxButton*>(frame->FindWindow(XRCID(name))); };
+  auto* list = dynamic_cast<wxListCtrl*>(frame->FindWindow(XRCID("ID_ALGORITHMS")));
+  ASSERT_NE(list, nullptr);
+  // The operator's view once the point has been read: its parameters and its
+  // algorithms, and the buttons that act on them.
+  auto served = [&] {
+    return list->GetItemCount() == algorithms && button("ID_RESTART_ALL")->IsEnabled() &&
+           button("ID_SET_FACTORY_NO")->IsEnabled();
+  };
+  ASSERT_TRUE(guitest::RunLoopUntil(served, 10000));
 
   bool filled = false;
   guitest::ModalScript script;
   script.Then(guitest::ShowAndDrive([&](wxDialog* dialog) {
-    auto* advanced = XRCCTRL(*dialog, "ID_USE_ADVANCED", wxCheckBox);
-    auto* timeout = XRCCTRL(*dialog, "ID_TIME_TO_WAIT", wxTextCtrl);
-    auto* mode = XRCCTRL(*dialog, "ID_RADIO_REGIM", wxRadioBox);
-    auto* address = XRCCTRL(*dialog, "ID_TEXT_ADDRESS", wxTextCtrl);
-    ASSERT_TRUE(advanced && timeout && mode && address);
-    ASSERT_TRUE(input.ClickCentre(advanced));
-    ASSERT_TRUE(timeout->IsEnabled());
-    ASSERT_TRUE(input.Focus(timeout));
-    ASSERT_TRUE(input.Type({Stroke{WXK_END}, Stroke{WXK_BACK}, Stroke{WXK_BACK}, Stroke{'1'}, Stroke{'0'}}));
-    ASSERT_EQ(timeout->GetValue(), "10");
-    const wxPoint direct = RadioItemPoint(mode, 1);
-    ASSERT_NE(direct, wxDefaultPosition);
-    ASSERT_TRUE(input.Click(mode, direct, [&] { return mode->GetSelection() == 1; }));
-    ASSERT_TRUE(address->IsEnabled());
-    ASSERT_TRUE(input.Focus(address));
-    ASSERT_TRUE(input.Type({Stroke{'9'}, Stroke{'.'}, Stroke{'9'}, Stroke{'.'}, Stroke{'9'}}));
-    ASSERT_EQ(address->GetValue(), "9.9.9");
-    filled = true;
-    ASSERT_TRUE(input.ClickCentre(dialog->FindWindow(wxID_OK)));
+    FillOptions(input, dialog, "10", "9.9.9");
+    filled = !::testing::Test::HasFatalFailure();
   }));
   ASSERT_TRUE(input.ClickCentre(frame->GetPanelInfo()->GetConfig()));
   ASSERT_TRUE(filled);
@@ -165,11 +207,33 @@ TEST_F(MainFrameKeys, RefusedOptionsLeaveNoThreadAndTheirMessageStands) {
   EXPECT_EQ(info->GetBackgroundColour(), wxColour(255, 255, 0));
   EXPECT_EQ(info->GetForegroundColour(), wxColour(255, 0, 0));
 
-  // Nothing serves 9.9.9: the keys queue nothing for it.
+  for (const char* name : CommandButtons) EXPECT_FALSE(button(name)->IsEnabled()) << name;
+  // Nothing serves 9.9.9: the keys queue nothing for it and open nothing.
   EXPECT_EQ(Effects(Address(9, 9, 9), script), std::vector<std::string>{"dialog Parameters"});
   ASSERT_TRUE(input.Focus(frame->GetPanelInfo()->GetConfig()));
-  ASSERT_TRUE(input.Type({Stroke{WXK_F3}, Stroke{WXK_F2}, Stroke{WXK_F4}}));
+  ASSERT_TRUE(input.Type({Stroke{WXK_F3}, Stroke{WXK_F2}, Stroke{WXK_F4}, Stroke{WXK_F5}}));
   EXPECT_EQ(Effects(Address(9, 9, 9), script), std::vector<std::string>{});
+
+  // "Parameters..." still puts it right, and the point's buttons come back.
+  filled = false;
+  script.Then(guitest::ShowAndDrive([&](wxDialog* dialog) {
+    FillOptions(input, dialog, "40", nullptr);
+    filled = !::testing::Test::HasFatalFailure();
+  }));
+  ASSERT_TRUE(input.ClickCentre(frame->GetPanelInfo()->GetConfig()));
+  ASSERT_TRUE(filled);
+  EXPECT_TRUE(frame->HasThread());
+  ASSERT_TRUE(guitest::RunLoopUntil(served, 10000));
+  ASSERT_TRUE(input.Focus(frame->GetPanelInfo()->GetConfig()));
+  ASSERT_TRUE(input.Type({Stroke{WXK_F4}}));
+  EXPECT_TRUE(guitest::RunLoopUntil([&] { return !Writes(25).empty(); }, 10000)) << "restart all never reached the point";
 }
+
+// The simulated point's two algorithms, and a point that reports none.
+INSTANTIATE_TEST_SUITE_P(MainFrameKeys, RefusedOptions, ::testing::Values(2, 0),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 0 ? std::string("NoAlgorithms")
+                                                  : std::to_string(info.param) + "Algorithms";
+                         });
 
 }  // namespace
