@@ -1,21 +1,17 @@
 #include "app/panelalgorithms.h"
 
-#include <algorithm>
 #include <vector>
-
-#include <gtk/gtk.h>
 
 #include <wx/arrstr.h>
 #include <wx/button.h>
 #include <wx/choicdlg.h>
-#include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/settings.h>
-#include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
 
 #include "app/appsettings.h"
+#include "app/rowslistbox.h"
 #include "kalvo_lorim/command.h"
 #include "kalvo_lorim/event.h"
 #include "kalvo_lorim/measure.h"
@@ -30,39 +26,16 @@ const wxColour OtherRowColour(0, 0, 0);
 
 enum Column { ColNumber, ColMeasurand, ColUnit, ColResult, ColTime, ColUncertainty };
 
-// The height GTK draws every row of a list box in, with the list's frame;
-// 0 when it cannot tell.
-int HeightOfAllRows(wxListBoxBase* list) {
-  GtkWidget* widget = static_cast<GtkWidget*>(list->GetHandle());
-  if (widget == nullptr || !GTK_IS_SCROLLED_WINDOW(widget)) return 0;
-  // GTK measures the rows of a list only once it has its window; the dialog
-  // is not shown yet.
-  gtk_widget_realize(gtk_bin_get_child(GTK_BIN(widget)));
-  GtkScrolledWindow* scrolled = GTK_SCROLLED_WINDOW(widget);
-  gtk_scrolled_window_set_propagate_natural_height(scrolled, TRUE);
-  int minimum = 0, natural = 0;
-  gtk_widget_get_preferred_height(widget, &minimum, &natural);
-  gtk_scrolled_window_set_propagate_natural_height(scrolled, FALSE);
-  return natural;
-}
-
-// The choice dialogs of the algorithms. The toolkit's dialog sizes its list
-// for smaller rows than GTK draws, so that the last choices hid behind the
-// list's edge: the list is made as tall as its rows, as far as the screen
-// allows. The toolkit's dialog also always preselects an item; this one can
-// start with none, so that OK then yields no choice.
+// The choice dialogs of the algorithms: a list as tall as its rows, so that
+// the last choices do not hide behind its edge. The toolkit's dialog also
+// always preselects an item; this one can start with none, so that OK then
+// yields no choice.
 class AlgorithmChoice : public wxSingleChoiceDialog {
  public:
   AlgorithmChoice(wxWindow* parent, const wxString& message, const wxString& caption,
-                  const wxArrayString& choices)
-      : wxSingleChoiceDialog(parent, message, caption, choices) {
-    const int rows = HeightOfAllRows(m_listbox);
-    if (rows <= 0) return;
-    const int rest = GetSize().y - m_listbox->GetSize().y;
-    const int room = wxGetClientDisplayRect().height - rest;
-    m_listbox->SetMinSize(wxSize(wxDefaultCoord, std::min(rows, room)));
-    GetSizer()->SetSizeHints(this);
-    if (HasFlag(wxCENTRE)) Centre(wxBOTH);
+                  const wxArrayString& choices) {
+    // Created here, not by the base's constructor, so that the list is ours.
+    Create(parent, message, caption, choices);
   }
 
   void Preselect(int selection) {
@@ -72,6 +45,14 @@ class AlgorithmChoice : public wxSingleChoiceDialog {
       m_listbox->SetSelection(wxNOT_FOUND);
       m_selection = wxNOT_FOUND;
     }
+  }
+
+ protected:
+  wxListBoxBase* CreateList(int n, const wxString* choices, long style) override {
+    auto* list = new RowsListBox(this, wxID_ANY, n, choices, style);
+    // A double click chooses, as in the toolkit's own list.
+    Bind(wxEVT_LISTBOX_DCLICK, &wxSingleChoiceDialog::OnListBoxDClick, this, list->GetId());
+    return list;
   }
 };
 
