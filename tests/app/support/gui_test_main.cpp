@@ -8,13 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include <dlfcn.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/image.h>
@@ -111,21 +111,13 @@ int main(int argc, char** argv) {
   setenv("NO_AT_BRIDGE", "1", 1);
   setenv("GDK_BACKEND", "x11", 1);
 
-  // A display that refuses a connection under load gets a few more tries.
   // Many test programs starting at once on one X server: a connection may be
   // refused while the server's queue is full. The display is opened here,
   // with a few more tries, and made the default one that GTK then takes.
-  // (GDK is loaded with the toolkit; its header is not needed.)
-  using OpenDisplay = void* (*)(const char*);
-  using GetManager = void* (*)();
-  using SetDefault = void (*)(void*, void*);
-  auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(RTLD_DEFAULT, "gdk_display_open"));
-  auto getManager = reinterpret_cast<GetManager>(dlsym(RTLD_DEFAULT, "gdk_display_manager_get"));
-  auto setDefault = reinterpret_cast<SetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_manager_set_default_display"));
-  bool opened = !openDisplay || !getManager || !setDefault;
+  bool opened = false;
   for (int attempt = 0; attempt < 40 && !opened; ++attempt) {
-    if (void* display = openDisplay(nullptr)) {
-      setDefault(getManager(), display);
+    if (GdkDisplay* display = gdk_display_open(nullptr)) {
+      gdk_display_manager_set_default_display(gdk_display_manager_get(), display);
       opened = true;
     } else {
       std::fprintf(stderr, "display %s refused the connection (attempt %d)\n", std::getenv("DISPLAY"), attempt + 1);
