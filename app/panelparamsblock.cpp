@@ -231,6 +231,10 @@ void PanelParamsBlock::ResizeColumns() {
     dynamicList->SetInitialSize(wxSize(dynamicList->GetSize().x, h - 75));
     dynamicList->Fit();
     staticList->Fit();
+    // Only the height is held: a width kept as the lists' least would stop
+    // them from narrowing with the window, and the columns set for the new
+    // width would then scroll sideways in the list that got less room.
+    for (wxListCtrl* list : {staticList, dynamicList}) list->SetMinSize(wxSize(0, h - 75));
   }
 }
 
