@@ -1,7 +1,7 @@
 // The real window against a point and a line that misbehave: what the
 // operator sees in each fault, that the tool recovers without a restart, and
-// that the program closes quickly from inside each fault, writes its settings
-// and leaves no thread behind.
+// that the program closes from inside each fault without hanging, writes its
+// settings and leaves no thread behind.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -200,7 +200,7 @@ TEST_P(FaultsTest, OperatorSeesTheFaultAndTheToolRecoversWithoutARestart) {
   EXPECT_EQ(frame->GetPoints().Size(), 1u);
 }
 
-TEST_P(FaultsTest, ClosingInTheFaultEndsPromptlyWritesSettingsAndLeavesNoThread) {
+TEST_P(FaultsTest, ClosingInTheFaultDoesNotHangWritesSettingsAndLeavesNoThread) {
   const guitest::StartFolder folder(RunFolder, std::nullopt);
   const std::size_t threadsBefore = OwnThreads();
   {
@@ -212,11 +212,11 @@ TEST_P(FaultsTest, ClosingInTheFaultEndsPromptlyWritesSettingsAndLeavesNoThread)
     GetParam().start(*this, *window);
     ASSERT_TRUE(InfoShows(*window, kYellow, kRed, 15000)) << "shows " << InfoText(*window);
 
-    // A stuck read is given up after half a second; the bound only tells a
-    // close that waits for the line out from a slow close on a loaded machine.
     const auto start = Clock::now();
     app.Close();
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    // A hang, not a speed: far above the half second the window gives a
+    // read stuck on the line, on however loaded a machine.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 10000);
   }
   bus.Start();  // the bus's own thread, when the scenario stopped it
   EXPECT_TRUE(folder.HasIni());
