@@ -119,6 +119,17 @@ wxPoint RadioItemPoint(wxRadioBox* box, int n) {
   return wxDefaultPosition;
 }
 
+// Focuses `field`, rubs its text out and types `text`, with real keys.
+void Retype(guitest::RealInput& input, wxTextCtrl* field, const char* text) {
+  ASSERT_TRUE(field->IsEnabled());
+  ASSERT_TRUE(input.Focus(field));
+  std::vector<Stroke> keys{Stroke{WXK_END}};
+  for (std::size_t i = 0; i < field->GetValue().length(); ++i) keys.push_back(Stroke{WXK_BACK});
+  for (const char* c = text; *c; ++c) keys.push_back(Stroke{*c});
+  ASSERT_TRUE(input.Type(keys));
+  ASSERT_EQ(field->GetValue(), text);
+}
+
 // Drives the options dialog with real clicks and keys: the advanced time-out
 // set to `timeout`, and the exchange mode that reaches `address` (none: the
 // point reached directly, at 255.255.255).
@@ -131,13 +142,7 @@ void FillOptions(guitest::RealInput& input, wxDialog* dialog, const char* timeou
   if (!advanced->GetValue()) {
     ASSERT_TRUE(input.ClickCentre(advanced));
   }
-  ASSERT_TRUE(wait->IsEnabled());
-  ASSERT_TRUE(input.Focus(wait));
-  std::vector<Stroke> keys{Stroke{WXK_END}};
-  for (std::size_t i = 0; i < wait->GetValue().length(); ++i) keys.push_back(Stroke{WXK_BACK});
-  for (const char* c = timeout; *c; ++c) keys.push_back(Stroke{*c});
-  ASSERT_TRUE(input.Type(keys));
-  ASSERT_EQ(wait->GetValue(), timeout);
+  ASSERT_NO_FATAL_FAILURE(Retype(input, wait, timeout));
   const int item = address ? 1 : 0;
   if (mode->GetSelection() != item) {
     const wxPoint at = RadioItemPoint(mode, item);
@@ -145,13 +150,7 @@ void FillOptions(guitest::RealInput& input, wxDialog* dialog, const char* timeou
     ASSERT_TRUE(input.Click(mode, at, [&] { return mode->GetSelection() == item; }));
   }
   if (address) {
-    ASSERT_TRUE(field->IsEnabled());
-    ASSERT_TRUE(input.Focus(field));
-    keys = {Stroke{WXK_END}};
-    for (std::size_t i = 0; i < field->GetValue().length(); ++i) keys.push_back(Stroke{WXK_BACK});
-    for (const char* c = address; *c; ++c) keys.push_back(Stroke{*c});
-    ASSERT_TRUE(input.Type(keys));
-    ASSERT_EQ(field->GetValue(), address);
+    ASSERT_NO_FATAL_FAILURE(Retype(input, field, address));
   }
   ASSERT_TRUE(input.ClickCentre(dialog->FindWindow(wxID_OK)));
 }
