@@ -156,10 +156,10 @@ void FillOptions(guitest::RealInput& input, wxDialog* dialog, const char* timeou
 }
 
 // The buttons that send a command to the point, F2 to F5 among them.
-const char* const CommandButtons[] = {"ID_SET_PARAMETERS",   "ID_GET_PARAMS",        "ID_RESTART_MEASURES",
-                                      "ID_RESTART_ALL",      "ID_SET_CURRENT_ALGORITHM", "ID_SET_ADDRESS",
-                                      "ID_SET_DATE",         "ID_SET_VOLUME_LEVEL",  "ID_SET_DEVICE_LOCALE",
-                                      "ID_SET_FACTORY_NO"};
+const char* const CommandButtons[] = {
+    "ID_SET_PARAMETERS", "ID_GET_PARAMS",       "ID_RESTART_MEASURES",  "ID_RESTART_ALL",
+    "ID_SET_ADDRESS",    "ID_SET_DATE",         "ID_SET_VOLUME_LEVEL",  "ID_SET_DEVICE_LOCALE",
+    "ID_SET_FACTORY_NO", "ID_SET_CURRENT_ALGORITHM"};
 
 class RefusedOptions : public MainFrameKeys, public ::testing::WithParamInterface<int> {};
 
@@ -170,7 +170,7 @@ class RefusedOptions : public MainFrameKeys, public ::testing::WithParamInterfac
 // options put it right.
 TEST_P(RefusedOptions, LeaveNoThreadNoCommandAndTheirMessageStands) {
   const int algorithms = GetParam();
-  sim->SetByte(22, static_cast<std::uint8_t>(algorithms));
+  sim->SetByte(22, static_cast<std::uint8_t>(algorithms));  // the point's count of algorithms
   frame = new MainFrame();
   auto button = [&](const char* name) { return dynamic_cast<wxButton*>(frame->FindWindow(XRCID(name))); };
   auto* list = dynamic_cast<wxListCtrl*>(frame->FindWindow(XRCID("ID_ALGORITHMS")));
