@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <string>
 
 #include <wx/bitmap.h>
 #include <wx/filefn.h>
@@ -74,18 +75,22 @@ void SetFontSizesForScreenWidth(int width) {
 gwxApp::gwxApp(const wxString& name, const wxString& localPath, const wxString& vendor)
     : iniName(name), localFile(localPath.empty() ? "./" + name : localPath), vendorName(vendor) {
   locale = new wxLocale();
-  config = OpenSettingsFile(iniName, vendorName, localFile, settingsSource);
+  settingsFile = std::make_unique<SettingsFile>(localFile);
+  config = settingsFile->MakeConfig();
 }
 
 gwxApp::~gwxApp() {
-  if (!WriteSettingsFile()) {
-    std::fprintf(stderr, "kalvo_checker: cannot write the settings file %s; it is left as it was\n",
-                 static_cast<const char*>(localFile.utf8_str()));
+  if (saved) {
+    const std::string path = localFile.utf8_string();
+    wxLogNull quiet;  // said here; no box while the program ends
+    if (!settingsFile->MayWriteOver()) {
+      std::fprintf(stderr, "kalvo_checker: the settings file %s is left as it was; the settings of this run are "
+                   "not saved\n", path.c_str());
+    } else if (!settingsFile->Write(*config)) {
+      std::fprintf(stderr, "kalvo_checker: cannot write the settings file %s; it is left as it was\n", path.c_str());
+    }
   }
-  {
-    wxLogNull quiet;
-    delete config;
-  }
+  delete config;
   delete locale;
 }
 
@@ -114,6 +119,9 @@ bool gwxApp::InitLanguage() {
 void gwxApp::SaveLanguage() {
   loading = false;
   saved = true;
+  // An entry pinned in the file keeps its value; the toolkit's warning of it
+  // would open a box as the program ends.
+  wxLogNull quiet;
   config->SetPath("/i18n");
   config->Write("Language", LanguageNameFromCode(languageCode));
   config->SetPath("/");

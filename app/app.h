@@ -1,8 +1,8 @@
 #pragma once
 // The application object: start-up, settings file, language, command line.
 
-#include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 
 #include <wx/app.h>
@@ -11,6 +11,7 @@
 #include <wx/snglinst.h>
 #include <wx/string.h>
 
+#include "app/settingsfile.h"
 #include "kalvo_lorim/serialportlorimprotocol.h"
 #include "kalvo_lorim/types.h"
 #include "security/loadsavedata.h"
@@ -52,28 +53,7 @@ class gwxApp : public wxApp {
   bool ExchangeBool(const wxString& group, const wxString& key, bool& field, bool defaultValue);
   bool ExchangeLong(const wxString& group, const wxString& key, long& field, long defaultValue);
 
-  // A settings file larger than this is not read: every key takes its default.
-  static constexpr std::size_t MaxSettingsFileSize = 256 * 1024;
-
  protected:
-  // Writes the settings file when the settings were saved during the run;
-  // false, with the old file left whole, when it cannot be written.
-  bool WriteSettingsFile();
-  // How the settings file was handed to the configuration object.
-  struct SettingsSource {
-    // Not bound to the file, which was damaged (the object starts empty) or
-    // could only be read mended (the object holds the mended text); written
-    // out by WriteSettingsFile, in the coding below.
-    bool detached = false;
-    // The file's byte order mark, and whether it was read one character per
-    // byte; a damaged file has neither and is written in UTF-8.
-    std::string mark;
-    bool byBytes = false;
-  };
-  // The configuration object of the settings file at `path`.
-  static wxFileConfig* OpenSettingsFile(const wxString& name, const wxString& vendor,
-                                        const wxString& path, SettingsSource& source);
-
   wxString iniName;
   wxFileConfig* config = nullptr;
   wxString localFile;
@@ -81,7 +61,8 @@ class gwxApp : public wxApp {
   wxString vendorName;
   wxLocale* locale = nullptr;
   int languageCode = wxLANGUAGE_DEFAULT;
-  SettingsSource settingsSource;
+  // The settings file as text; `config` holds what was read of it.
+  std::unique_ptr<SettingsFile> settingsFile;
   // SaveLanguage ran: only then does the file get written.
   bool saved = false;
 };

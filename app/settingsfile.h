@@ -1,0 +1,59 @@
+#pragma once
+// The settings file as text: read as far as it reads, in the coding it is
+// in, mended where the toolkit's ini reader would assert, kept aside whole
+// when it is not read whole, and written back in its coding.
+
+#include <cstddef>
+#include <string>
+
+#include <wx/fileconf.h>
+#include <wx/string.h>
+
+class SettingsFile {
+ public:
+  // A larger file is not read: settings files stay far below it, other
+  // programs' groups included.
+  static constexpr std::size_t MaxSize = 16 * 1024 * 1024;
+  // Nor one with more entries and group headers: the toolkit's reader takes
+  // a time that grows with the square of their number in one group.
+  static constexpr std::size_t MaxEntries = 100 * 1000;
+  // How many steps of mending standard error names one by one.
+  static constexpr std::size_t StepsNamed = 10;
+
+  // Reads the file at `path`; a missing file reads as empty. A file that is
+  // not read whole is first copied beside it, under a name that says so;
+  // standard error says what was done.
+  explicit SettingsFile(const wxString& path);
+
+  // A configuration object holding what was read, not bound to the file.
+  wxFileConfig* MakeConfig() const;
+  // Writes the configuration over the file, in the coding the file was read
+  // in, through a temporary file and one rename; false, with the file left
+  // as it was, when that fails or when the file may not be written over.
+  bool Write(wxFileConfig& config) const;
+
+  // False for a file that was not read whole and could not be kept aside.
+  bool MayWriteOver() const { return mayWriteOver_; }
+  // The copy kept of a file not read whole; empty when there is none.
+  const wxString& KeptCopy() const { return keptCopy_; }
+  // Lines were joined or dropped so that the toolkit's reader reads the file.
+  bool Mended() const { return mended_; }
+
+ private:
+  void Read();
+  // Not read at all, for this reason; copied aside when it can be read.
+  void NotRead(const wxString& why, bool canCopy);
+  // Copies the file beside itself; false with the reason in `error`.
+  bool KeepAside(wxString& error);
+
+  wxString path_;
+  // What the toolkit's reader gets: the file's text, mended.
+  wxString text_;
+  // The file's byte order mark, and whether it was read one character per
+  // byte (a file without mark that is no UTF-8).
+  std::string mark_;
+  bool byBytes_ = false;
+  bool mended_ = false;
+  bool mayWriteOver_ = true;
+  wxString keptCopy_;
+};
