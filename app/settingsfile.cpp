@@ -16,6 +16,7 @@
 #include <set>
 #include <vector>
 
+#include <wx/arrstr.h>
 #include <wx/convauto.h>
 #include <wx/datetime.h>
 #include <wx/log.h>
@@ -27,7 +28,7 @@ namespace {
 
 // wxFileConfig's own reading of a group header line: the group's path as its
 // parser would set it, or false when the line is no group header.
-bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path) {
+bool GroupHeaderPath(const wxString& line, wxString& path) {
   const std::wstring s = line.ToStdWstring();
   std::size_t i = 0;
   while (i < s.size() && std::iswspace(s[i])) ++i;
@@ -51,8 +52,11 @@ bool GroupHeaderPath(const wxString& line, wxFileConfig& scratch, wxString& path
     if (s[k] == L'\\' && ++k >= end) break;
     name += wxUniChar(static_cast<wxUint32>(s[k]));
   }
-  scratch.SetPath(wxString("/") + name);
-  path = scratch.GetPath();
+  // The parts of the path as the configuration's SetPath takes them.
+  wxArrayString parts;
+  wxSplitPath(parts, "/" + name);
+  path.clear();
+  for (const wxString& part : parts) path << '/' << part;
   return true;
 }
 
@@ -202,11 +206,9 @@ Mending Mend(const wxString& text, Steps& steps) {
   std::set<wxString> setAgain;  // keys the current opening set so far
   std::size_t counted = 0;
 
-  wxStringInputStream none(wxString{});
-  wxFileConfig scratch(none);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     wxString group, name;
-    const bool header = GroupHeaderPath(lines[i], scratch, group);
+    const bool header = GroupHeaderPath(lines[i], group);
     if (!header && !EntryName(lines[i], name)) {
       openings[current].lines.push_back(i);
       continue;
@@ -219,7 +221,7 @@ Mending Mend(const wxString& text, Steps& steps) {
       again = false;
       // The root group may open any number of times; other group names
       // match whatever their case.
-      const auto first = group.empty() || group == "/" ? firstOpening.end() : firstOpening.find(group.Lower());
+      const auto first = group.empty() ? firstOpening.end() : firstOpening.find(group.Lower());
       if (first != firstOpening.end()) {
         current = first->second;
         again = true;
@@ -231,7 +233,7 @@ Mending Mend(const wxString& text, Steps& steps) {
       }
       current = openings.size();
       openings.push_back(Opening{i, {}, {}});
-      if (!group.empty() && group != "/") firstOpening[group.Lower()] = current;
+      if (!group.empty()) firstOpening[group.Lower()] = current;
       continue;
     }
     Opening& opening = openings[current];
@@ -362,6 +364,7 @@ mode_t NewFileMode() {
 SettingsFile::SettingsFile(const wxString& path) : path_(path) { Read(); }
 
 void SettingsFile::Read() {
+  wxLogNull quiet;  // said on standard error; a box would open as the program ends
   struct stat st;
   if (::stat(path_.fn_str(), &st) != 0) {
     if (errno != ENOENT) NotRead(SystemError(errno), false);

@@ -11,12 +11,12 @@
 
 class SettingsFile {
  public:
-  // A larger file is not read: settings files stay far below it, other
-  // programs' groups included.
-  static constexpr std::size_t MaxSize = 16 * 1024 * 1024;
-  // Nor one with more entries and group headers: the toolkit's reader takes
-  // a time that grows with the square of their number in one group.
-  static constexpr std::size_t MaxEntries = 100 * 1000;
+  // Bounds of what is read, far above any settings file, other programs'
+  // groups included: the time of reading grows with the size, and in the
+  // toolkit's reader with the square of the number of entries in one group
+  // (or of groups). A file past them is kept aside and not read.
+  static constexpr std::size_t MaxSize = 4 * 1024 * 1024;
+  static constexpr std::size_t MaxEntries = 100 * 1000;  // entries and group headers
   // How many steps of mending standard error names one by one.
   static constexpr std::size_t StepsNamed = 10;
 
