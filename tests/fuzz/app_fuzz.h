@@ -3,7 +3,7 @@
 // assertion is a crash, message boxes are counted instead of shown, and a
 // scratch working directory for the settings file.
 
-#include <dlfcn.h>
+#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <glib.h>
 #include <wx/debug.h>
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
@@ -55,9 +56,7 @@ class BoxCounter : public wxModalDialogHook {
 // built, so any warning of GLib or GTK means a window was touched without a
 // display. The one exception is the toolkit's own destructor of a message
 // dialog that was never built, which disconnects signals from no widget.
-// GLib is reached at run time: the toolkit loads it, and the build has no
-// GLib headers.
-inline void OnGLibMessage(const char* domain, int, const char* message, void*) {
+inline void OnGLibMessage(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
   static const char* const known[] = {
       "invalid (NULL) pointer instance",
       "g_signal_handlers_disconnect_matched: assertion 'G_TYPE_CHECK_INSTANCE (instance)' failed"};
@@ -71,13 +70,7 @@ inline void OnGLibMessage(const char* domain, int, const char* message, void*) {
   std::abort();
 }
 
-inline void CatchGLibMessages() {
-  using Handler = void (*)(const char*, int, const char*, void*);
-  using SetDefault = Handler (*)(Handler, void*);
-  if (auto set = reinterpret_cast<SetDefault>(dlsym(RTLD_DEFAULT, "g_log_set_default_handler"))) {
-    set(OnGLibMessage, nullptr);
-  }
-}
+inline void CatchGLibMessages() { g_log_set_default_handler(OnGLibMessage, nullptr); }
 
 // Paths on libFuzzer's command line made absolute, since the working
 // directory changes before it reads them; without an artifact prefix the
