@@ -125,7 +125,10 @@ inline void Setup(int* argc, char*** argv) {
     fuzzsupport::Fail("scratch working directory", wxString(work));
   }
   std::atexit([] {
-    for (const char* name : {"kalvo_checker.ini", "kalvo_checker.ini.tmp"}) unlink((work + "/" + name).c_str());
+    if (DIR* folder = opendir(work.c_str())) {
+      while (const dirent* entry = readdir(folder)) unlink((work + "/" + entry->d_name).c_str());
+      closedir(folder);
+    }
     rmdir(work.c_str());
     rmdir(dir.c_str());
   });

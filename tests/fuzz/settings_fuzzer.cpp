@@ -7,12 +7,15 @@
 //    both unchanged and after every field was changed (a change that the next
 //    start does not see is lost), its texts as the bytes the file holds; an
 //    entry the file pins with '!' keeps its value, as the format wants;
-//  - the written file is read as it stands, neither damaged nor mended;
+//  - the written file is read as it stands: neither mended nor kept aside;
+//  - a file not read whole is kept aside, byte for byte, before anything is
+//    written; a file holding a zero byte outside UTF-16 or UTF-32 is one;
 //  - a file of plain lines reads as the last value of each key of each
-//    group, whatever opening of the group it stands in; an entry without a
-//    name is dropped;
+//    group, whatever opening of the group it stands in, or as its first
+//    value pinned with '!'; an entry without a name is dropped;
 //  - every entry of the file outside the program's own keys survives, as
-//    the first reading had it (a damaged file has none);
+//    the first reading had it (a file not read has none);
+//  - a pinned entry stays pinned, with its value, through both exits;
 //  - work-in-system mode (no map file here) ends loading with exactly one
 //    message box, answered by a hook before any window is made; without it
 //    loading succeeds with none.
@@ -20,12 +23,15 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <wx/fileconf.h>
+#include <wx/log.h>
 
 #include "app/app.h"
 #include "app/appsettings.h"
@@ -49,7 +55,7 @@ class FuzzApp : public App {
     argc = 1;
     argv.Init(1, const_cast<char**>(args));
   }
-  bool Detached() const { return settingsSource.detached; }
+  const SettingsFile& File() const { return *settingsFile; }
   wxFileConfig& Config() { return *config; }
 };
 
@@ -203,9 +209,9 @@ Entries OtherEntries(FuzzApp& app) {
 }
 
 // The reading of a file whose lines are all plain: group headers and
-// entries of letters, digits and '_' (values also '.'), entries without a
-// name, comments and empty lines; the keys in lower case. False for any
-// other file.
+// entries of letters, digits and '_' (values also '.'), the entries perhaps
+// pinned with '!', entries without a name, comments and empty lines; the
+// keys in lower case. False for any other file.
 bool PlainReading(const std::uint8_t* bytes, std::size_t size, TextEntries& reading) {
   const auto plain = [](const std::string& s, bool value) {
     for (char c : s) {
@@ -213,6 +219,7 @@ bool PlainReading(const std::uint8_t* bytes, std::size_t size, TextEntries& read
     }
     return true;
   };
+  std::set<wxString> pinned;
   std::string group = "/";
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   for (std::size_t from = 0; from < text.size();) {
@@ -228,32 +235,36 @@ bool PlainReading(const std::uint8_t* bytes, std::size_t size, TextEntries& read
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) return false;
-    const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
-    if (!plain(key, false) || !plain(value, true)) return false;
-    if (!key.empty()) reading[wxString(group + key).Lower()] = "=" + wxString(value);
+    const std::size_t start = line[0] == '!' ? 1 : 0;
+    const std::string key = line.substr(start, equals - start), value = line.substr(equals + 1);
+    if (!plain(key, false) || !plain(value, true) || (start == 1 && key.empty())) return false;
+    if (key.empty()) continue;
+    const wxString path = wxString(group + key).Lower();
+    if (pinned.count(path)) continue;
+    if (start == 1) pinned.insert(path);
+    reading[path] = "=" + wxString(value);
   }
   return true;
 }
 
-// A line that starts with '!', the toolkit's mark of an entry that may not
-// change: when such a name appears twice in a group, the toolkit takes the
-// other value once anything in that group is written, though the file keeps
-// both lines as they were. Such a file is not checked for kept entries, and
-// the program's own entries so marked keep their values, as the format
-// wants: a changed record is not checked either.
-bool HasImmutableMark(const std::uint8_t* bytes, std::size_t size) {
-  bool lineStart = true;
-  for (std::size_t i = 0; i < size; ++i) {
-    const char c = static_cast<char>(bytes[i]);
-    if (c == '\n' || c == '\r') {
-      lineStart = true;
-    } else if (lineStart && c == '!') {
-      return true;
-    } else if (c != ' ' && c != '\t' && c != '\0') {
-      lineStart = false;
-    }
+// The entries of the file just read that cannot be changed, with their
+// values, in the bytes of the file: a value written to one of them does not
+// read back. The paths in lower case.
+Entries PinnedEntries(const SettingsFile& file) {
+  wxLogNull quiet;
+  const std::unique_ptr<wxFileConfig> config(file.MakeConfig());
+  TextEntries all;
+  Walk(*config, "/", all, 0);
+  config->SetPath("/");
+  const Coding coding = CodingOfFile();
+  Entries pinned;
+  for (const auto& [path, value] : all) {
+    wxString before, after;
+    if (!config->Read(path, &before)) continue;
+    config->Write(path, before + "\x01changed");
+    if (config->Read(path, &after) && after == before) pinned[BytesOf(path.Lower(), coding)] = BytesOf(before, coding);
   }
-  return false;
+  return pinned;
 }
 
 // Loads the file as the program's start does and checks the boxes.
@@ -282,25 +293,73 @@ void Exit(FuzzApp* app) {
   delete app;
 }
 
-// Opens and loads the file written before; it must give `written` (when
-// checked) and keep the other entries.
-FuzzApp* Reopen(const Stored& written, bool checkRecord, const Entries* others, const char* what) {
+// Opens and loads the file written before; it must give `written` and keep
+// the other entries and the pinned ones.
+FuzzApp* Reopen(const Stored& written, const Entries& others, const Entries& pinned, const char* what) {
   FuzzApp* app = new FuzzApp;
-  if (app->Detached()) Fail("the written file reads as damaged or mended", written.Text());
+  if (app->File().Mended() || !app->File().KeptCopy().empty()) {
+    Fail("the written file is not read as it stands", written.Text());
+  }
   const Stored back = Load(*app, "loading the written file");
-  if (checkRecord && !(back == written)) Fail(what, written.Text() + "\n  read back: " + back.Text());
-  if (others) {
-    const Entries after = OtherEntries(*app);
-    for (const auto& [key, value] : *others) {
-      const auto it = after.find(key);
-      if (it == after.end() || it->second != value) {
-        const std::string text = key + " " + value + " -> " + (it == after.end() ? "<gone>" : it->second);
-        Fail("an entry of the file outside the program's keys was lost",
-             fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-      }
+  if (!(back == written)) Fail(what, written.Text() + "\n  read back: " + back.Text());
+  const Entries after = OtherEntries(*app);
+  for (const auto& [key, value] : others) {
+    const auto it = after.find(key);
+    if (it == after.end() || it->second != value) {
+      const std::string text = key + " " + value + " -> " + (it == after.end() ? "<gone>" : it->second);
+      Fail("an entry of the file outside the program's keys was lost",
+           fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    }
+  }
+  const Entries pinnedNow = PinnedEntries(app->File());
+  for (const auto& [path, value] : pinned) {
+    const auto it = pinnedNow.find(path);
+    if (it == pinnedNow.end() || it->second != value) {
+      const std::string text = path + " " + value + " -> " + (it == pinnedNow.end() ? "<not pinned>" : it->second);
+      Fail("a pinned entry lost its pin or its value",
+           fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     }
   }
   return app;
+}
+
+// The record the next start reads after an exit with `changed`: an entry of
+// the program that the file pins keeps the value `loaded` had.
+Stored AfterExit(const Stored& changed, const Stored& loaded, const Entries& pinned) {
+  Stored expected = changed;
+  const auto keep = [&](const char* key, auto field) {
+    if (pinned.count(key)) expected.*field = loaded.*field;
+  };
+  keep("/communication/serial_port", &Stored::serialPort);
+  keep("/baudrate/baud_rate", &Stored::baudRate);
+  keep("/communication/address", &Stored::address);
+  keep("/communication/use_own_advanced_timeout", &Stored::useOwnAdvancedTimeout);
+  keep("/communication/wait_receiver_timeout", &Stored::waitReceiverTimeout);
+  keep("/communication/count_digit_dyn_params", &Stored::countDigitDynParams);
+  keep("/inform_win_view_0-engineer_1-fractional/inf_win_view", &Stored::infWinView);
+  keep("/i18n/language", &Stored::language);
+  return expected;
+}
+
+// A file not read whole is kept beside it as it was; the copy is removed
+// here, so that every input starts with an empty folder.
+void CheckKeptCopy(const SettingsFile& file, const std::uint8_t* bytes, std::size_t size) {
+  const wxString kept = file.KeptCopy();
+  const std::string input(reinterpret_cast<const char*>(bytes), size);
+  if (kept.empty()) {
+    if (input.find('\0') != std::string::npos && CodingOf(input) != Coding::Other) {
+      Fail("a file holding a zero byte was not kept aside", wxString());
+    }
+    return;
+  }
+  std::string copy;
+  if (std::FILE* f = std::fopen(kept.fn_str(), "rb")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) copy.append(buffer, n);
+    std::fclose(f);
+  }
+  if (copy != input) Fail("the copy kept aside differs from the file", kept);
+  std::remove(kept.fn_str());
 }
 
 }  // namespace
@@ -317,6 +376,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
 
   FuzzApp* app = new FuzzApp;
+  CheckKeptCopy(app->File(), bytes, size);
+  if (!app->File().MayWriteOver()) Fail("a file that was read may not be written over", wxString(kIni));
   const Stored read = Load(*app, "loading the file");
   TextEntries plain;
   if (PlainReading(bytes, size, plain)) {
@@ -329,17 +390,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
   }
   const Entries others = OtherEntries(*app);
-  const bool pinned = HasImmutableMark(bytes, size);
-  const Entries* kept = pinned ? nullptr : &others;
+  const Entries pinned = PinnedEntries(app->File());
   Exit(app);
 
-  app = Reopen(read, true, kept, "the record read back differs from the one written");
+  app = Reopen(read, others, pinned, "the record read back differs from the one written");
+  const Stored loaded = Stored::Now();
+  const Entries pinnedOwn = PinnedEntries(app->File());
   ChangeEveryField();
   Stored changed = Stored::Now();
   changed.coding = CodingOfFile();
   Exit(app);
 
-  delete Reopen(changed, !pinned, kept, "a changed record does not read back");
+  delete Reopen(AfterExit(changed, loaded, pinnedOwn), others, pinned, "a changed record does not read back");
   ResetGlobals();
   return 0;
 }
