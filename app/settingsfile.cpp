@@ -127,7 +127,7 @@ bool CharactersOnly(const wxString& text) {
   return true;
 }
 
-void Say(const wxString& text) {
+void Report(const wxString& text) {
   std::fprintf(stderr, "kalvo_checker: %s\n", static_cast<const char*>(text.utf8_str()));
 }
 
@@ -142,9 +142,9 @@ class Steps {
     }
   }
   void Say() const {
-    for (const wxString& step : named_) ::Say(step);
+    for (const wxString& step : named_) Report(step);
     if (count_ > named_.size()) {
-      ::Say(wxString::Format("the settings file %s: and %zu more such steps", path_, count_ - named_.size()));
+      Report(wxString::Format("the settings file %s: and %zu more such steps", path_, count_ - named_.size()));
     }
   }
 
@@ -285,6 +285,7 @@ class TempFile {
     fd_ = ::mkstemp(&name_[0]);
     if (fd_ < 0) name_.clear();
   }
+  bool Ok() const { return fd_ >= 0; }
   ~TempFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!name_.empty()) ::unlink(name_.c_str());
@@ -417,10 +418,10 @@ void SettingsFile::Read() {
                                           path_, mending.zeroLine);
   wxString error;
   if (KeepAside(error)) {
-    Say(wxString::Format("%s; the whole file is kept as %s", where, keptCopy_));
+    Report(wxString::Format("%s; the whole file is kept as %s", where, keptCopy_));
   } else {
     mayWriteOver_ = false;
-    Say(wxString::Format("%s, and the file cannot be kept aside (%s); it is not written over", where, error));
+    Report(wxString::Format("%s, and the file cannot be kept aside (%s); it is not written over", where, error));
   }
 }
 
@@ -431,11 +432,11 @@ void SettingsFile::NotRead(const wxString& why, bool canCopy) {
   const wxString what = wxString::Format("the settings file %s is not read (%s)", path_, why);
   wxString error;
   if (canCopy && KeepAside(error)) {
-    Say(wxString::Format("%s; it is kept as %s, and every setting takes its default", what, keptCopy_));
+    Report(wxString::Format("%s; it is kept as %s, and every setting takes its default", what, keptCopy_));
     return;
   }
   mayWriteOver_ = false;
-  Say(wxString::Format("%s%s; every setting takes its default, and the file is not written over", what,
+  Report(wxString::Format("%s%s; every setting takes its default, and the file is not written over", what,
                        canCopy ? " and cannot be kept aside (" + error + ")" : wxString()));
 }
 
@@ -443,7 +444,7 @@ bool SettingsFile::KeepAside(wxString& error) {
   struct stat st;
   const std::string path(path_.fn_str());
   TempFile copy(path);
-  if (::stat(path.c_str(), &st) != 0 || !copy.CopyOf(path) || !copy.Finish(st.st_mode & 07777)) {
+  if (!copy.Ok() || ::stat(path.c_str(), &st) != 0 || !copy.CopyOf(path) || !copy.Finish(st.st_mode & 07777)) {
     error = SystemError(errno);
     return false;
   }

@@ -293,6 +293,17 @@ void Exit(FuzzApp* app) {
   delete app;
 }
 
+// Every entry of `before` is in `after` with the same value.
+void ExpectAmong(const Entries& before, const Entries& after, const char* what) {
+  for (const auto& [key, value] : before) {
+    const auto it = after.find(key);
+    if (it == after.end() || it->second != value) {
+      const std::string text = key + " " + value + " -> " + (it == after.end() ? "<none>" : it->second);
+      Fail(what, fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    }
+  }
+}
+
 // Opens and loads the file written before; it must give `written` and keep
 // the other entries and the pinned ones.
 FuzzApp* Reopen(const Stored& written, const Entries& others, const Entries& pinned, const char* what) {
@@ -302,24 +313,8 @@ FuzzApp* Reopen(const Stored& written, const Entries& others, const Entries& pin
   }
   const Stored back = Load(*app, "loading the written file");
   if (!(back == written)) Fail(what, written.Text() + "\n  read back: " + back.Text());
-  const Entries after = OtherEntries(*app);
-  for (const auto& [key, value] : others) {
-    const auto it = after.find(key);
-    if (it == after.end() || it->second != value) {
-      const std::string text = key + " " + value + " -> " + (it == after.end() ? "<gone>" : it->second);
-      Fail("an entry of the file outside the program's keys was lost",
-           fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    }
-  }
-  const Entries pinnedNow = PinnedEntries(app->File());
-  for (const auto& [path, value] : pinned) {
-    const auto it = pinnedNow.find(path);
-    if (it == pinnedNow.end() || it->second != value) {
-      const std::string text = path + " " + value + " -> " + (it == pinnedNow.end() ? "<not pinned>" : it->second);
-      Fail("a pinned entry lost its pin or its value",
-           fuzzsupport::TextOf(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    }
-  }
+  ExpectAmong(others, OtherEntries(*app), "an entry of the file outside the program's keys was lost");
+  ExpectAmong(pinned, PinnedEntries(app->File()), "a pinned entry lost its pin or its value");
   return app;
 }
 
