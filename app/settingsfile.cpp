@@ -14,6 +14,7 @@
 #include <cwctype>
 #include <map>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include <wx/arrstr.h>
@@ -29,7 +30,7 @@ namespace {
 // wxFileConfig's own reading of a group header line: the group's path as its
 // parser would set it, or false when the line is no group header.
 bool GroupHeaderPath(const wxString& line, wxString& path) {
-  const std::wstring s = line.ToStdWstring();
+  const std::wstring_view s(line.wc_str(), line.length());
   std::size_t i = 0;
   while (i < s.size() && std::iswspace(s[i])) ++i;
   if (i >= s.size() || s[i] != L'[') return false;
@@ -65,7 +66,7 @@ bool GroupHeaderPath(const wxString& line, wxString& path) {
 // '=', ASCII blanks cut off at its end, and a backslash stands for the
 // character after it. The reader asserts on an empty name.
 bool EntryName(const wxString& line, wxString& name) {
-  const std::wstring s = line.ToStdWstring();
+  const std::wstring_view s(line.wc_str(), line.length());
   std::size_t i = 0;
   while (i < s.size() && std::iswspace(s[i])) ++i;
   if (i >= s.size() || s[i] == L';' || s[i] == L'#' || s[i] == L'[') return false;
@@ -246,14 +247,15 @@ Mending Mend(const wxString& text, Steps& steps) {
     // The reader takes a leading '!' for the pin, not for part of the name.
     const bool pinned = name[0] == '!';
     const wxString bare = pinned ? name.Mid(1) : name;
-    Key& key = opening.keys[bare.Lower()];
+    const wxString lower = bare.Lower();
+    Key& key = opening.keys[lower];
     if (key.pin != wxString::npos) {
       dropped[i] = result.changed = true;
       steps.Add(i + 1, wxString::Format("the entry %s is pinned at line %zu; this line is dropped", bare,
                                         key.pin + 1));
       continue;
     }
-    if (pinned || (again && setAgain.insert(bare.Lower()).second)) {
+    if (pinned || (again && setAgain.insert(lower).second)) {
       for (std::size_t earlier : key.lines) {
         dropped[earlier] = result.changed = true;
         steps.Add(earlier + 1,
@@ -391,15 +393,21 @@ void SettingsFile::Read() {
   }
 
   mark_ = ByteOrderMarkOf(bytes);
-  wxString text(bytes.data(), wxConvAuto(), bytes.size());
-  if (!bytes.empty() && text.empty()) return NotRead("it does not decode in the coding its byte order mark names", true);
-  // Not UTF-8, or UTF-8 holding surrogate codes, which the toolkit's UTF-8
-  // reading lets through and asserts on when it writes them back: read one
-  // character per byte, it is written back byte for byte.
-  if (mark_.empty() && !bytes.empty() &&
-      (wxString(bytes.data(), wxConvUTF8, bytes.size()).empty() || !CharactersOnly(text))) {
-    byBytes_ = true;
-    text = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
+  wxString text;
+  if (!mark_.empty()) {
+    text = wxString(bytes.data(), wxConvAuto(), bytes.size());
+    if (text.empty() && bytes.size() > mark_.size()) {
+      return NotRead("it does not decode in the coding its byte order mark names", true);
+    }
+  } else if (!bytes.empty()) {
+    text = wxString(bytes.data(), wxConvUTF8, bytes.size());
+    // Not UTF-8, or UTF-8 holding surrogate codes, which the toolkit's UTF-8
+    // reading lets through and asserts on when it writes them back: read one
+    // character per byte, it is written back byte for byte.
+    if (text.empty() || !CharactersOnly(text)) {
+      byBytes_ = true;
+      text = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
+    }
   }
   // A UTF-32 file can hold numbers that are no characters, and so can a
   // marked UTF-8 file.
