@@ -305,6 +305,8 @@ std::vector<ReadCase> ReadCases() {
     c.ini = "[communication]\nserial_port=COM2\n[communication]\n=COM3\nwait_receiver_timeout=90\n";
     add(c);
   }
+  // An empty file saved with a byte order mark.
+  add(Row("only a byte order mark", std::string("\xFF\xFE")));
   {
     ReadCase c = Row("UTF-32 file", Utf32WithMark(U"[communication]\nserial_port=COM2\n"));
     c.serialPort = "COM2";
