@@ -1,6 +1,6 @@
 // The settings file: what the reader makes of ini texts, what a normal exit
-// writes, a file that cannot be written, and the port configuration built
-// from the record.
+// writes, a file kept aside that was not read whole, a file that cannot be
+// written, and the port configuration built from the record.
 
 #include <sys/inotify.h>
 #include <sys/resource.h>
@@ -344,7 +344,8 @@ std::vector<ReadCase> ReadCases() {
     add(c);
   }
   {
-    // Distinct keys: the toolkit's reader would take minutes over them.
+    // More entries than are read: kept aside and never given to the
+    // toolkit's reader, whose time grows faster than their number.
     std::string keys = "[communication]\nserial_port=COM9\n";
     for (int i = 0; i < 200000; ++i) keys += "key_" + std::to_string(i) + "=1\n";
     ReadCase c = Row("huge file", keys);
@@ -925,7 +926,7 @@ TEST(SettingsWriter, FileThatCannotBeKeptAsideIsLeftAsItWas) {
         if (c.fullDisk) full.emplace(2000);
         app = std::make_unique<AppUnderTest>();
       }
-      ASSERT_TRUE((*app)->InitLanguage());
+      EXPECT_TRUE((*app)->InitLanguage());  // standard error is still taken here
       EXPECT_EQ(AppSettings.serialPort, "COM1");
       AppSettings.serialPort = "COM6";
       (*app)->OnExit();
