@@ -260,7 +260,9 @@ Entries PinnedEntries(const SettingsFile& file) {
   Entries pinned;
   for (const auto& [path, value] : all) {
     wxString before, after;
-    if (!config->Read(path, &before)) continue;
+    // An entry named by the pin alone, or by a name that ends in '/', has no
+    // path to write to.
+    if (path.EndsWith("/") || !config->Read(path, &before)) continue;
     config->Write(path, before + "\x01changed");
     if (config->Read(path, &after) && after == before) pinned[BytesOf(path.Lower(), coding)] = BytesOf(before, coding);
   }
