@@ -13,8 +13,8 @@ class SettingsFile {
  public:
   // Bounds of what is read, far above any settings file, other programs'
   // groups included: the time of reading grows with the size, and in the
-  // toolkit's reader with the square of the number of entries in one group
-  // (or of groups). A file past them is kept aside and not read.
+  // toolkit's reader faster than the number of entries in one group (or of
+  // groups). A file past them is kept aside and not read.
   static constexpr std::size_t MaxSize = 4 * 1024 * 1024;
   static constexpr std::size_t MaxEntries = 100 * 1000;  // entries and group headers
   // How many steps of mending standard error names one by one.
@@ -32,7 +32,8 @@ class SettingsFile {
   // as it was, when that fails or when the file may not be written over.
   bool Write(wxFileConfig& config) const;
 
-  // False for a file that was not read whole and could not be kept aside.
+  // False for a file that was not read whole and of which no copy could be
+  // made (not a regular file, not readable, no room for the copy).
   bool MayWriteOver() const { return mayWriteOver_; }
   // The copy kept of a file not read whole; empty when there is none.
   const wxString& KeptCopy() const { return keptCopy_; }
