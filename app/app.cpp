@@ -83,11 +83,10 @@ gwxApp::~gwxApp() {
   if (saved) {
     const std::string path = localFile.utf8_string();
     wxLogNull quiet;  // said here; no box while the program ends
-    if (!settingsFile->MayWriteOver()) {
+    // The reason was said when the file was read, or by the write.
+    if (!settingsFile->Write(*config)) {
       std::fprintf(stderr, "kalvo_checker: the settings file %s is left as it was; the settings of this run are "
                    "not saved\n", path.c_str());
-    } else if (!settingsFile->Write(*config)) {
-      std::fprintf(stderr, "kalvo_checker: cannot write the settings file %s; it is left as it was\n", path.c_str());
     }
   }
   delete config;

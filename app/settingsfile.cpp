@@ -422,30 +422,20 @@ void SettingsFile::Read() {
   text_ = mending.text;
   mended_ = mending.changed;
   if (mending.zeroLine == 0) return;
-  const wxString where = wxString::Format("the settings file %s, line %zu: a zero byte ends what is read of the line",
-                                          path_, mending.zeroLine);
-  wxString error;
-  if (KeepAside(error)) {
-    Report(wxString::Format("%s; the whole file is kept as %s", where, keptCopy_));
-  } else {
-    mayWriteOver_ = false;
-    Report(wxString::Format("%s, and the file cannot be kept aside (%s); it is not written over", where, error));
-  }
+  readWhole_ = false;
+  Report(wxString::Format("the settings file %s, line %zu: a zero byte ends what is read of the line; the whole "
+                          "file is kept aside before it is written over",
+                          path_, mending.zeroLine));
 }
 
 void SettingsFile::NotRead(const wxString& why, bool canCopy) {
   mark_.clear();
   byBytes_ = false;
   text_.clear();
-  const wxString what = wxString::Format("the settings file %s is not read (%s)", path_, why);
-  wxString error;
-  if (canCopy && KeepAside(error)) {
-    Report(wxString::Format("%s; it is kept as %s, and every setting takes its default", what, keptCopy_));
-    return;
-  }
-  mayWriteOver_ = false;
-  Report(wxString::Format("%s%s; every setting takes its default, and the file is not written over", what,
-                       canCopy ? " and cannot be kept aside (" + error + ")" : wxString()));
+  readWhole_ = false;
+  mayWriteOver_ = canCopy;
+  Report(wxString::Format("the settings file %s is not read (%s); every setting takes its default, and the file %s",
+                          path_, why, canCopy ? "is kept aside before it is written over" : "is not written over"));
 }
 
 bool SettingsFile::KeepAside(wxString& error) {
@@ -481,21 +471,37 @@ wxFileConfig* SettingsFile::MakeConfig() const {
   return config;
 }
 
-bool SettingsFile::Write(wxFileConfig& config) const {
+bool SettingsFile::Write(wxFileConfig& config) {
   if (!mayWriteOver_) return false;
+  const auto cannot = [this](const wxString& why) {
+    Report(wxString::Format("cannot write the settings file %s (%s)", path_, why));
+    return false;
+  };
   // The toolkit's Save cuts each line at its first zero byte, of which UTF-16
   // and UTF-32 are full: it writes UTF-8 here.
   wxString text;
   wxStringOutputStream utf8(&text, wxConvUTF8);
-  if (!config.Save(utf8, wxConvUTF8)) return false;
+  if (!config.Save(utf8, wxConvUTF8)) return cannot("the settings cannot be put as text");
   const wxCharBuffer coded = text.mb_str(ConversionOf(mark_, byBytes_));
-  // A character the coding has no bytes for: nothing is written.
-  if (!text.empty() && coded.length() == 0) return false;
+  if (!text.empty() && coded.length() == 0) return cannot("a character has no bytes in the file's coding");
+
+  // Made only now: a run that ends before it writes leaves no copy behind.
+  if (!readWhole_ && keptCopy_.empty()) {
+    wxString error;
+    if (!KeepAside(error)) {
+      Report(wxString::Format("the settings file %s cannot be kept aside (%s); it is not written over", path_, error));
+      return false;
+    }
+    Report(wxString::Format("the settings file %s is kept as %s before it is written over", path_, keptCopy_));
+  }
 
   const std::string path(path_.fn_str());
   struct stat st;
   const mode_t mode = ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : NewFileMode();
   TempFile file(path);
-  return file.Write(mark_.data(), mark_.size()) && file.Write(coded.data(), coded.length()) && file.Finish(mode) &&
-         file.RenameTo(path, true);
+  if (!file.Write(mark_.data(), mark_.size()) || !file.Write(coded.data(), coded.length()) || !file.Finish(mode) ||
+      !file.RenameTo(path, true)) {
+    return cannot(SystemError(errno));
+  }
+  return true;
 }

@@ -20,29 +20,34 @@ class SettingsFile {
   // How many steps of mending standard error names one by one.
   static constexpr std::size_t StepsNamed = 10;
 
-  // Reads the file at `path`; a missing file reads as empty. A file that is
-  // not read whole is first copied beside it, under a name that says so;
-  // standard error says what was done.
+  // Reads the file at `path`; a missing file reads as empty. Standard error
+  // says what was not read.
   explicit SettingsFile(const wxString& path);
 
   // A configuration object holding what was read, not bound to the file.
   wxFileConfig* MakeConfig() const;
   // Writes the configuration over the file, in the coding the file was read
   // in, through a temporary file and one rename; false, with the file left
-  // as it was, when that fails or when the file may not be written over.
-  bool Write(wxFileConfig& config) const;
+  // as it was, when that fails or when the file may not be written over. A
+  // file not read whole is first copied beside it, under a name that says
+  // so, and standard error names the copy.
+  bool Write(wxFileConfig& config);
 
-  // False for a file that was not read whole and of which no copy could be
-  // made (not a regular file, not readable, no room for the copy).
+  // The whole file was read (or there is none): nothing of it is lost when
+  // it is written over.
+  bool ReadWhole() const { return readWhole_; }
+  // False for a file that was not read whole and cannot be copied (not a
+  // regular file, not readable).
   bool MayWriteOver() const { return mayWriteOver_; }
-  // The copy kept of a file not read whole; empty when there is none.
+  // The copy kept of a file not read whole; empty until one is made.
   const wxString& KeptCopy() const { return keptCopy_; }
   // Lines were joined or dropped so that the toolkit's reader reads the file.
   bool Mended() const { return mended_; }
 
  private:
   void Read();
-  // Not read at all, for this reason; copied aside when it can be read.
+  // Not read at all, for this reason; `canCopy`: it can be copied aside
+  // before it is written over.
   void NotRead(const wxString& why, bool canCopy);
   // Copies the file beside itself; false with the reason in `error`.
   bool KeepAside(wxString& error);
@@ -55,6 +60,7 @@ class SettingsFile {
   std::string mark_;
   bool byBytes_ = false;
   bool mended_ = false;
+  bool readWhole_ = true;
   bool mayWriteOver_ = true;
   wxString keptCopy_;
 };

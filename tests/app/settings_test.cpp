@@ -411,8 +411,8 @@ TEST_P(SettingsReader, FillsTheRecord) {
   guitest::ModalScript boxes;
   if (c.mapMessage) boxes.ThenId(wxID_OK);
 
-  AppUnderTest app;
-  const bool loaded = app->InitLanguage();
+  auto app = std::make_unique<AppUnderTest>();
+  const bool loaded = (*app)->InitLanguage();
 
   EXPECT_EQ(loaded, !c.mapMessage);
   EXPECT_EQ(AppSettings.serialPort, c.serialPort);
@@ -427,6 +427,12 @@ TEST_P(SettingsReader, FillsTheRecord) {
   // A warning logged on the way would open a box as the program ends.
   wxLog::FlushActive();
   EXPECT_EQ(boxes.Pending(), 0u);
+  // Nothing is copied before something is written: a start that fails, or
+  // a second copy of the program, leaves no copies behind.
+  EXPECT_TRUE(KeptCopies().empty());
+  if (!loaded) return;
+  (*app)->OnExit();
+  app.reset();
   const std::map<std::string, std::string> kept = KeptCopies();
   ASSERT_EQ(kept.size(), c.keptAside ? 1u : 0u);
   if (c.keptAside) {
@@ -523,9 +529,9 @@ TEST(SettingsWriter, AnotherProgramsLargeGroupIsWrittenBackWhole) {
   EXPECT_TRUE(KeptCopies().empty());
 }
 
-// Files the reader does not read whole: a copy is kept beside the file, byte
-// for byte, and named on standard error, before anything is written; at a
-// normal exit the file then gets the record.
+// Files the reader does not read whole: at a normal exit a copy is kept
+// beside the file, byte for byte, and named on standard error, before the
+// file gets the record.
 std::vector<std::pair<const char*, std::string>> FilesNotReadWhole() {
   return {
       {"does not decode", Utf16WithMark("[communication]\nserial_port=COM2") + "\x00\xD8\n\x00"s},
@@ -542,21 +548,23 @@ TEST(SettingsWriter, FileNotReadWholeIsKeptAsideBeforeItIsWrittenOver) {
     ::testing::internal::CaptureStderr();
     auto app = std::make_unique<AppUnderTest>();
     const bool loaded = (*app)->InitLanguage();
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string said = ::testing::internal::GetCapturedStderr();
     ASSERT_TRUE(loaded);
+    EXPECT_NE(said.find("kept aside before it is written over"), std::string::npos) << said;
+    EXPECT_TRUE(folder.Ini() == ini) << "written over at start";
+
+    AppSettings.serialPort = "COM6";
+    (*app)->OnExit();
+    ::testing::internal::CaptureStderr();
+    app.reset();
+    const std::string err = ::testing::internal::GetCapturedStderr();
     const std::map<std::string, std::string> kept = KeptCopies();
     ASSERT_EQ(kept.size(), 1u) << err;
     const auto& [copyName, copy] = *kept.begin();
     EXPECT_TRUE(copy == ini) << "the copy differs from the file";
     EXPECT_EQ(copyName.rfind("kalvo_checker.ini.unread-", 0), 0u) << copyName;
     EXPECT_NE(err.find(copyName), std::string::npos) << err;
-    EXPECT_TRUE(folder.Ini() == ini) << "written over at start";
-
-    AppSettings.serialPort = "COM6";
-    (*app)->OnExit();
-    app.reset();
     EXPECT_EQ(WrittenKeys(folder.Ini()).at("/communication/serial_port"), "COM6") << folder.Ini();
-    EXPECT_EQ(KeptCopies(), kept);
   }
 }
 
@@ -920,16 +928,15 @@ TEST(SettingsWriter, FileThatCannotBeKeptAsideIsLeftAsItWas) {
     const std::string before = c.state();
     ::testing::internal::CaptureStderr();
     {
-      std::unique_ptr<AppUnderTest> app;
-      {
-        std::optional<FullDisk> full;
-        if (c.fullDisk) full.emplace(2000);
-        app = std::make_unique<AppUnderTest>();
-      }
+      auto app = std::make_unique<AppUnderTest>();
       EXPECT_TRUE((*app)->InitLanguage());  // standard error is still taken here
       EXPECT_EQ(AppSettings.serialPort, "COM1");
       AppSettings.serialPort = "COM6";
       (*app)->OnExit();
+      // The copy is made as the file is written, when the program ends.
+      std::optional<FullDisk> full;
+      if (c.fullDisk) full.emplace(2000);
+      app.reset();
     }
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(c.state() == before) << "the settings file was changed";

@@ -41,6 +41,7 @@ std::string Entries(std::size_t entries) {
 }
 
 // The bound of the size is a row of the reader's table in the settings test.
+// A file past the bound is copied aside only when it is written over.
 TEST(SettingsFile, ReadsUpToTheBoundOfEntriesAndKeepsAsideWhatLiesBeyond) {
   const BoundCase cases[] = {
       {"as many entries and groups as are read", Entries(SettingsFile::MaxEntries), true},
@@ -50,12 +51,16 @@ TEST(SettingsFile, ReadsUpToTheBoundOfEntriesAndKeepsAsideWhatLiesBeyond) {
     SCOPED_TRACE(c.name);
     guitest::ScratchDir dir;
     dir.Write(kIni, c.text);
-    const SettingsFile file(std::string("./") + kIni);
+    SettingsFile file(std::string("./") + kIni);
     const std::unique_ptr<wxFileConfig> config(file.MakeConfig());
     EXPECT_EQ(config->Read("/communication/serial_port", wxString()), c.read ? "COM4" : "");
+    EXPECT_EQ(file.ReadWhole(), c.read);
+    EXPECT_EQ(OtherFiles(), 0);
+    ASSERT_TRUE(file.MayWriteOver());
+    ASSERT_TRUE(file.Write(*config));
     EXPECT_EQ(file.KeptCopy().empty(), c.read);
     EXPECT_EQ(OtherFiles(), c.read ? 0 : 1);
-    EXPECT_TRUE(file.MayWriteOver());
+    if (!c.read) EXPECT_EQ(dir.Read(std::string(file.KeptCopy().fn_str())), c.text);
   }
 }
 
@@ -72,19 +77,19 @@ TEST(SettingsFile, WrittenFilesKeepTheModeOfTheFile) {
   dir.Write(kIni, std::string("\xEF\xBB\xBF[communication]\nserial_port=COM2\xC3\n"));  // not read
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   {
-    const SettingsFile file(path);
-    ASSERT_FALSE(file.KeptCopy().empty());
-    EXPECT_EQ(ModeOf(std::string(file.KeptCopy().fn_str())), 0640u);
+    SettingsFile file(path);
     const std::unique_ptr<wxFileConfig> config(file.MakeConfig());
     config->Write("/communication/serial_port", "COM5");
     ASSERT_TRUE(file.Write(*config));
+    ASSERT_FALSE(file.KeptCopy().empty());
+    EXPECT_EQ(ModeOf(std::string(file.KeptCopy().fn_str())), 0640u);
     EXPECT_EQ(ModeOf(path), 0640u);
     EXPECT_EQ(dir.Read(kIni), "[communication]\nserial_port=COM5\n");
   }
 
   ASSERT_EQ(::unlink(path.c_str()), 0);
   const mode_t mask = ::umask(027);
-  const SettingsFile file(path);
+  SettingsFile file(path);
   const std::unique_ptr<wxFileConfig> config(file.MakeConfig());
   config->Write("/communication/serial_port", "COM5");
   EXPECT_TRUE(file.Write(*config));

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
       }
       config->Write("/communication/serial_port", "COM5");
       keys.push_back(Ms(t));
-      read = file.KeptCopy().empty() && config->Read("/communication/wait_receiver_timeout", &value) && value == "90";
+      read = file.ReadWhole() && config->Read("/communication/wait_receiver_timeout", &value) && value == "90";
       t = Clock::now();
       if (!file.Write(*config)) std::fprintf(stderr, "%s: not written\n", shape.name.c_str());
       write.push_back(Ms(t));

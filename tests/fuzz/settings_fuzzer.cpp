@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -310,7 +311,7 @@ void ExpectAmong(const Entries& before, const Entries& after, const char* what) 
 // the other entries and the pinned ones.
 FuzzApp* Reopen(const Stored& written, const Entries& others, const Entries& pinned, const char* what) {
   FuzzApp* app = new FuzzApp;
-  if (app->File().Mended() || !app->File().KeptCopy().empty()) {
+  if (app->File().Mended() || !app->File().ReadWhole()) {
     Fail("the written file is not read as it stands", written.Text());
   }
   const Stored back = Load(*app, "loading the written file");
@@ -338,25 +339,40 @@ Stored AfterExit(const Stored& changed, const Stored& loaded, const Entries& pin
   return expected;
 }
 
-// A file not read whole is kept beside it as it was; the copy is removed
-// here, so that every input starts with an empty folder.
-void CheckKeptCopy(const SettingsFile& file, const std::uint8_t* bytes, std::size_t size) {
-  const wxString kept = file.KeptCopy();
+// The copies kept of the settings file in the working folder, with their
+// bytes; they are removed here, so that every input starts with an empty
+// folder.
+std::vector<std::string> TakeKeptCopies() {
+  std::vector<std::string> copies;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(std::string(kIni) + ".unread-", 0) != 0) continue;
+    std::string copy;
+    if (std::FILE* f = std::fopen(name.c_str(), "rb")) {
+      char buffer[4096];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) copy.append(buffer, n);
+      std::fclose(f);
+    }
+    copies.push_back(copy);
+    std::remove(name.c_str());
+  }
+  return copies;
+}
+
+// At the exit that first writes over it, a file not read whole is kept
+// beside it as it was, once; a file read whole is not copied.
+void CheckKeptCopy(bool readWhole, const std::uint8_t* bytes, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(bytes), size);
-  if (kept.empty()) {
+  const std::vector<std::string> copies = TakeKeptCopies();
+  if (readWhole) {
+    if (!copies.empty()) Fail("a file read whole was copied aside", wxString());
     if (input.find('\0') != std::string::npos && CodingOf(input) != Coding::Other) {
-      Fail("a file holding a zero byte was not kept aside", wxString());
+      Fail("a file holding a zero byte was taken for read whole", wxString());
     }
     return;
   }
-  std::string copy;
-  if (std::FILE* f = std::fopen(kept.fn_str(), "rb")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) copy.append(buffer, n);
-    std::fclose(f);
-  }
-  if (copy != input) Fail("the copy kept aside differs from the file", kept);
-  std::remove(kept.fn_str());
+  if (copies.size() != 1) Fail("a file not read whole was not kept aside once", wxString::Format("%zu", copies.size()));
+  if (copies.front() != input) Fail("the copy kept aside differs from the file", wxString());
 }
 
 }  // namespace
@@ -373,8 +389,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
 
   FuzzApp* app = new FuzzApp;
-  CheckKeptCopy(app->File(), bytes, size);
+  const bool readWhole = app->File().ReadWhole();
   if (!app->File().MayWriteOver()) Fail("a file that was read may not be written over", wxString(kIni));
+  if (!TakeKeptCopies().empty()) Fail("a copy was kept before anything was written", wxString());
   const Stored read = Load(*app, "loading the file");
   TextEntries plain;
   if (PlainReading(bytes, size, plain)) {
@@ -389,6 +406,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const Entries others = OtherEntries(*app);
   const Entries pinned = PinnedEntries(app->File());
   Exit(app);
+  CheckKeptCopy(readWhole, bytes, size);
 
   app = Reopen(read, others, pinned, "the record read back differs from the one written");
   const Stored loaded = Stored::Now();
