@@ -85,15 +85,18 @@ Coding CodingOf(const std::string& bytes) {
   return Coding::Utf8;
 }
 
-Coding CodingOfFile() {
+// The bytes of a file; empty when it cannot be read.
+std::string FileBytes(const char* path) {
   std::string bytes;
-  if (std::FILE* f = std::fopen(kIni, "rb")) {
+  if (std::FILE* f = std::fopen(path, "rb")) {
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
     std::fclose(f);
   }
-  return CodingOf(bytes);
+  return bytes;
 }
+
+Coding CodingOfFile() { return CodingOf(FileBytes(kIni)); }
 
 // A text as the bytes the file holds for it: a file whose only bytes that
 // are no UTF-8 were in the program's own keys reads as UTF-8 once they are
@@ -347,13 +350,7 @@ std::vector<std::string> TakeKeptCopies() {
   for (const auto& entry : std::filesystem::directory_iterator(".")) {
     const std::string name = entry.path().filename().string();
     if (name.rfind(std::string(kIni) + ".unread-", 0) != 0) continue;
-    std::string copy;
-    if (std::FILE* f = std::fopen(name.c_str(), "rb")) {
-      char buffer[4096];
-      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) copy.append(buffer, n);
-      std::fclose(f);
-    }
-    copies.push_back(copy);
+    copies.push_back(FileBytes(name.c_str()));
     std::remove(name.c_str());
   }
   return copies;
