@@ -484,6 +484,11 @@ bool SettingsFile::Write(wxFileConfig& config) {
   if (!config.Save(utf8, wxConvUTF8)) return cannot("the settings cannot be put as text");
   const wxCharBuffer coded = text.mb_str(ConversionOf(mark_, byBytes_));
   if (!text.empty() && coded.length() == 0) return cannot("a character has no bytes in the file's coding");
+  std::string bytes = mark_ + std::string(coded.data(), coded.length());
+  // A file without a mark whose first characters have the bytes of one
+  // would be read in another coding at the next start: an empty line goes
+  // before them.
+  if (mark_.empty() && !ByteOrderMarkOf(bytes).empty()) bytes.insert(0, "\n");
 
   // Made only now: a run that ends before it writes leaves no copy behind.
   if (!readWhole_ && keptCopy_.empty()) {
@@ -499,8 +504,7 @@ bool SettingsFile::Write(wxFileConfig& config) {
   struct stat st;
   const mode_t mode = ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : NewFileMode();
   TempFile file(path);
-  if (!file.Write(mark_.data(), mark_.size()) || !file.Write(coded.data(), coded.length()) || !file.Finish(mode) ||
-      !file.RenameTo(path, true)) {
+  if (!file.Write(bytes.data(), bytes.size()) || !file.Finish(mode) || !file.RenameTo(path, true)) {
     return cannot(SystemError(errno));
   }
   return true;

@@ -603,6 +603,25 @@ TEST(SettingsWriter, FileReadByteByByteReadsBackAfterItsOnlyStrayByteIsReplaced)
   EXPECT_EQ(AppSettings.serialPort, "COM6");
 }
 
+// A file without byte order mark whose first line is dropped in reading
+// (it has no name): the line after it starts with characters whose bytes
+// are a mark. Written back first, they would make the next start read the
+// file in another coding, and take every default.
+TEST(SettingsWriter, FileWithoutMarkIsNotWrittenToStartAsOne) {
+  for (const char* start : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(start)));
+    const std::string other = std::string(start) + "key=\x84";
+    SettingsFolder folder("=1\n" + other + "\n[communication]\nserial_port=COM2\n");
+    wxString port;
+    ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM6", &port));
+    EXPECT_EQ(port, "COM2");
+    ASSERT_NO_FATAL_FAILURE(RunChangingPort("COM7", &port));
+    EXPECT_EQ(port, "COM6");
+    EXPECT_NE(folder.Ini().find(other + "\n"), std::string::npos) << folder.Ini();
+    EXPECT_TRUE(KeptCopies().empty());
+  }
+}
+
 // The toolkit writes such a file back without its byte order mark; the next
 // start would read it as UTF-8 and lose every setting.
 TEST(SettingsWriter, Utf16FileIsWrittenBackWithItsByteOrderMark) {
